@@ -1,0 +1,65 @@
+#include "testutil.h"
+
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+namespace TestUtil {
+
+bool writePdf(const QString &path, const QList<QSizeF> &pageSizesPt, const QString &text)
+{
+    if (pageSizesPt.isEmpty())
+        return false;
+    QPdfWriter writer(path);
+    writer.setResolution(72); // one painter unit per PDF point
+    auto layoutFor = [](const QSizeF &pt) {
+        return QPageLayout(QPageSize(pt, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                           QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    };
+    writer.setPageLayout(layoutFor(pageSizesPt.first()));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return false;
+    for (int i = 0; i < pageSizesPt.size(); ++i) {
+        if (i > 0) {
+            writer.setPageLayout(layoutFor(pageSizesPt.at(i)));
+            writer.newPage();
+        }
+        const QSizeF size = pageSizesPt.at(i);
+        QFont font;
+        font.setPixelSize(qMax(8, int(size.height() / 10)));
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(0, 0, size.width(), size.height() / 2), Qt::AlignCenter,
+                         QString::number(i + 1));
+        if (!text.isEmpty()) {
+            font.setPixelSize(qMax(6, int(size.height() / 40)));
+            painter.setFont(font);
+            painter.drawText(QRectF(0, size.height() / 2, size.width(), size.height() / 2),
+                             Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
+        }
+    }
+    return painter.end();
+}
+
+bool writeA4Pdf(const QString &path, int count, const QString &text)
+{
+    QList<QSizeF> sizes;
+    for (int i = 0; i < count; ++i)
+        sizes.append(QSizeF(595, 842));
+    return writePdf(path, sizes, text);
+}
+
+QString lecternBinary()
+{
+    return QStringLiteral(LECTERN_BINARY);
+}
+
+QString dataDir()
+{
+    return QStringLiteral(LECTERN_TEST_DATA);
+}
+
+} // namespace TestUtil
