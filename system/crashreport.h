@@ -9,3 +9,7 @@ void installCrashHandler();
 QString crashFolder();
 // Records one operation in the ring; tag may be null. Safe from any thread.
 void recordOperation(const char *tag, const QString &text);
+// --selftest-crash: installs the handler and crashes in the named way
+// ("stack", "segv", "abort", "terminate", "qfatal"). Returns only for an
+// unknown kind.
+int runCrashSelfTest(const QString &kind);

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// Developer measuring switches. Each prints key=value lines on standard
+// output and returns the process exit code.
+int runRenderBench(const QString &file);     // --bench
+int runOpenBench(const QString &file);       // --bench-open
+int runPaintBench(const QString &file);      // --bench-paint
