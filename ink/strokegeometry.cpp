@@ -37,18 +37,30 @@ double paintFactor(double f)
     return std::clamp(f, 0.0, kMaxPaintFactor);
 }
 
+// Factors a stroke paints with and the largest of them; the list is copied
+// only when an imported factor is out of the paintable range.
+QVector<double> strokePaintFactors(const Stroke &stroke, double *maxFactor)
+{
+    QVector<double> factors = stroke.widthFactors;
+    *maxFactor = 0.0;
+    bool inRange = true;
+    for (double f : stroke.widthFactors) {
+        inRange = inRange && f >= 0.0 && f <= kMaxPaintFactor;
+        *maxFactor = std::max(*maxFactor, paintFactor(f));
+    }
+    if (!inRange) {
+        for (double &f : factors)
+            f = paintFactor(f);
+    }
+    return factors;
+}
+
 // Device-space extent of what the stroke may paint: its points plus half the
 // widest line. Ink is paper-bound, so anything reaching past the page (an
 // edge stroke's cap, or imported points outside 0..1) is clipped to it.
-bool strokeLeavesPage(const Stroke &stroke, const QVector<QPointF> &mapped,
-                      const QRectF &pageRect, double basePx)
+bool strokeLeavesPage(const QVector<QPointF> &mapped, const QRectF &pageRect, double linePx)
 {
-    double maxFactor = 1.0;
-    if (stroke.widthVaries()) {
-        for (double f : stroke.widthFactors)
-            maxFactor = std::max(maxFactor, paintFactor(f));
-    }
-    const double reach = std::max(basePx * maxFactor, kMinPenWidth) * 0.5;
+    const double reach = std::max(linePx, kMinPenWidth) * 0.5;
     const QRectF inner = pageRect.adjusted(reach, reach, -reach, -reach);
     return std::any_of(mapped.cbegin(), mapped.cend(), [&inner](const QPointF &p) {
         return !(p.x() >= inner.left() && p.x() <= inner.right() && p.y() >= inner.top()
@@ -148,14 +160,17 @@ void drawStroke(QPainter *painter, const QRectF &pageRect, const Stroke &stroke)
     const QVector<QPointF> pts = mapToPage(pageRect, stroke.points);
     const double base = pageRect.width() * paintWidthFraction(stroke.width);
     const bool varying = stroke.widthVaries();
-    const bool clipToPage = strokeLeavesPage(stroke, pts, pageRect, base);
+    double maxFactor = 1.0;
+    const QVector<double> factors =
+        varying ? strokePaintFactors(stroke, &maxFactor) : QVector<double>();
+    const bool clipToPage = strokeLeavesPage(pts, pageRect, base * std::max(maxFactor, 1.0));
     if (clipToPage) {
         painter->save();
         painter->setClipRect(pageRect, Qt::IntersectClip);
     }
 
     if (pts.size() == 1) {
-        const double f = varying ? paintFactor(stroke.widthFactors.first()) : 1.0;
+        const double f = varying ? factors.first() : 1.0;
         QPen pen(stroke.color, std::max(base * f, kMinPenWidth), Qt::SolidLine, Qt::RoundCap,
                  Qt::RoundJoin);
         painter->save();
@@ -167,7 +182,7 @@ void drawStroke(QPainter *painter, const QRectF &pageRect, const Stroke &stroke)
         bool done = false;
         if (varying) {
             const QPainterPath outline =
-                inkOutline(pts, stroke.widthFactors, std::max(base, kMinPenWidth));
+                inkOutline(pts, factors, std::max(base, kMinPenWidth));
             if (!outline.isEmpty()) {
                 painter->fillPath(outline, stroke.color);
                 done = true;
@@ -190,8 +205,13 @@ bool strokeMayTouch(const Stroke &stroke, const QRectF &pageRect, const QRectF &
         return true;
     const double w = pageRect.width(), h = pageRect.height();
     const QRectF &b = stroke.bounds;
-    const double grow =
-        std::max(w * paintWidthFraction(stroke.width) * 0.5 * kMaxCaptureWidthFactor, 2.0) + 1.0;
+    // Captured factors never exceed kMaxCaptureWidthFactor; imported ones may.
+    double factor = kMaxCaptureWidthFactor;
+    if (stroke.widthVaries()) {
+        for (double f : stroke.widthFactors)
+            factor = std::max(factor, paintFactor(f));
+    }
+    const double grow = std::max(w * paintWidthFraction(stroke.width) * 0.5 * factor, 2.0) + 1.0;
     const QRectF mapped(pageRect.left() + b.left() * w, pageRect.top() + b.top() * h,
                         b.width() * w, b.height() * h);
     return mapped.adjusted(-grow, -grow, grow, grow).intersects(clip);

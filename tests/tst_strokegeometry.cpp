@@ -425,6 +425,10 @@ private slots:
         const int ra = inkedRunInColumn(a, 100), rb = inkedRunInColumn(b, 100);
         QVERIFY2(qAbs(rb - 2 * ra) <= 1, qPrintable(QStringLiteral("%1 vs %2").arg(rb).arg(ra)));
         QCOMPARE(b.pixel(100, 100), qRgb(0, 0, 0));
+        // Imported factors beyond what capture produces paint as they are.
+        const Stroke huge = strokeOf({ { 0.1, 0.5 }, { 0.9, 0.5 } }, 0.05, { 5, 5 });
+        const int rh = inkedRunInColumn(paint(QSize(200, 200), QRectF(0, 0, 200, 200), huge), 100);
+        QVERIFY2(qAbs(rh - 50) <= 1, qPrintable(QString::number(rh)));
     }
 
     void pageOffsetAndColour()
@@ -475,6 +479,10 @@ private slots:
         QVERIFY(strokeMayTouch(s, page, QRectF(150, 104, 10, 10))); // within the widest line
         QVERIFY(!strokeMayTouch(s, page, QRectF(150, 106, 10, 10)));
         QVERIFY(!strokeMayTouch(s, page, QRectF(500, 500, 100, 100)));
+        // An imported factor of 10 makes a 40 px line: culling allows for it.
+        const Stroke wide = strokeOf({ { 0.1, 0.1 }, { 0.2, 0.1 } }, 0.004, { 10, 10 });
+        QVERIFY(strokeMayTouch(wide, page, QRectF(150, 118, 10, 10)));
+        QVERIFY(!strokeMayTouch(wide, page, QRectF(150, 125, 10, 10)));
         const Stroke dot = strokeOf({ { 0.9, 0.9 } }, 0.004);
         QVERIFY(strokeMayTouch(dot, page, QRectF(0, 0, 10, 10))); // null bounds: never culled
 
