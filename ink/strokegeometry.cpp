@@ -135,21 +135,56 @@ QPainterPath inkOutline(const QVector<QPointF> &points, const QVector<double> &f
     return path;
 }
 
-QPainterPath inkCentreLine(const QVector<QPointF> &points)
+QPainterPath inkCentreLine(const QVector<QPointF> &points, const QRectF &area)
 {
     QPainterPath path;
     const qsizetype n = points.size();
     if (n == 0)
         return path;
-    path.moveTo(points[0]);
-    if (n == 2) {
-        path.lineTo(points[1]);
+    if (n <= 2 || area.isNull()) {
+        path.moveTo(points[0]);
+        if (n == 2) {
+            path.lineTo(points[1]);
+            return path;
+        }
+        for (qsizetype i = 1; i + 1 < n; ++i)
+            path.quadTo(points[i], (points[i] + points[i + 1]) * 0.5);
+        if (n > 1)
+            path.lineTo(points[n - 1]);
         return path;
     }
-    for (qsizetype i = 1; i + 1 < n; ++i)
-        path.quadTo(points[i], (points[i] + points[i + 1]) * 0.5);
-    if (n > 1)
+    // Piece i (1..n-2) is the quadratic from start to the midpoint after
+    // P_i, bounded by its three defining points; the last piece is the line
+    // to P_{n-1}. Pieces wholly outside area are left out; with round caps
+    // and joins a piece's end looks the same whether it is joined or capped.
+    auto hull = [](const QPointF &a, const QPointF &b, const QPointF &c) {
+        const double x0 = std::min({ a.x(), b.x(), c.x() }), x1 = std::max({ a.x(), b.x(), c.x() });
+        const double y0 = std::min({ a.y(), b.y(), c.y() }), y1 = std::max({ a.y(), b.y(), c.y() });
+        return QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    };
+    auto touches = [&area](const QRectF &r) {
+        return r.right() >= area.left() && r.left() <= area.right() && r.bottom() >= area.top()
+            && r.top() <= area.bottom();
+    };
+    bool open = false;
+    QPointF start = points[0];
+    for (qsizetype i = 1; i + 1 < n; ++i) {
+        const QPointF end = (points[i] + points[i + 1]) * 0.5;
+        if (touches(hull(start, points[i], end))) {
+            if (!open)
+                path.moveTo(start);
+            path.quadTo(points[i], end);
+            open = true;
+        } else {
+            open = false;
+        }
+        start = end;
+    }
+    if (touches(hull(start, points[n - 1], points[n - 1]))) {
+        if (!open)
+            path.moveTo(start);
         path.lineTo(points[n - 1]);
+    }
     return path;
 }
 
@@ -191,7 +226,15 @@ void drawStroke(QPainter *painter, const QRectF &pageRect, const Stroke &stroke)
         if (!done) {
             const QPen pen(stroke.color, std::max(base, kMinPenWidth), Qt::SolidLine,
                            Qt::RoundCap, Qt::RoundJoin);
-            painter->strokePath(inkCentreLine(pts), pen);
+            // Long strokes under a small clip (the live stroke while a
+            // sample repaints its corner) only build the pieces that show.
+            constexpr qsizetype kCullPieces = 32;
+            QRectF area;
+            if (pts.size() > kCullPieces && painter->hasClipping()) {
+                const double grow = pen.widthF() * 0.5 + 2.0;
+                area = painter->clipBoundingRect().adjusted(-grow, -grow, grow, grow);
+            }
+            painter->strokePath(inkCentreLine(pts, area), pen);
         }
     }
 

@@ -21,8 +21,11 @@ QPainterPath inkOutline(const QVector<QPointF> &points, const QVector<double> &f
                         double width);
 
 // The smoothed centre line of a constant-width stroke (device coordinates):
-// quadratic segments through the midpoints, ending on the last point.
-QPainterPath inkCentreLine(const QVector<QPointF> &points);
+// quadratic segments through the midpoints, ending on the last point. With a
+// non-null area only the pieces that may reach it are built (they paint the
+// same pixels inside area when stroked with round caps and joins no wider
+// than the margin the caller added to area).
+QPainterPath inkCentreLine(const QVector<QPointF> &points, const QRectF &area = QRectF());
 
 // Paints one stroke into pageRect (device pixels) with the painter's current
 // render hints. A stroke reaching outside its page (imported data) is

@@ -431,6 +431,38 @@ private slots:
         QVERIFY2(qAbs(rh - 50) <= 1, qPrintable(QString::number(rh)));
     }
 
+    void clippedRepaintMatchesFullPaint_data()
+    {
+        QTest::addColumn<QRect>("clip");
+        QTest::newRow("middle") << QRect(180, 130, 40, 40);
+        QTest::newRow("start") << QRect(0, 80, 60, 60);
+        QTest::newRow("end") << QRect(350, 80, 50, 80);
+        QTest::newRow("thin band") << QRect(0, 148, 400, 4);
+        QTest::newRow("away from the ink") << QRect(10, 10, 30, 30);
+    }
+    void clippedRepaintMatchesFullPaint()
+    {
+        // A long live stroke repainted under a small clip (one new sample)
+        // must leave the same pixels as painting it whole.
+        QFETCH(QRect, clip);
+        QVector<QPointF> pts;
+        for (int i = 0; i < 400; ++i)
+            pts.append(QPointF(0.05 + i * 0.0022, 0.5 + 0.1 * std::sin(i * 0.07)));
+        const Stroke s = strokeOf(pts, 0.02);
+        const QImage full = paint(QSize(400, 300), QRectF(0, 0, 400, 300), s);
+        QImage part = blankImage(400, 300);
+        QPainter p(&part);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setClipRect(clip);
+        drawStroke(&p, QRectF(0, 0, 400, 300), s);
+        p.end();
+        int worst = 0;
+        for (int y = clip.top(); y <= clip.bottom(); ++y)
+            for (int x = clip.left(); x <= clip.right(); ++x)
+                worst = qMax(worst, qAbs(qGray(full.pixel(x, y)) - qGray(part.pixel(x, y))));
+        QVERIFY2(worst <= 1, qPrintable(QString::number(worst)));
+    }
+
     void pageOffsetAndColour()
     {
         Stroke s = strokeOf({ { 0.0, 0.0 }, { 1.0, 1.0 } }, 0.04);
