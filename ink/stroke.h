@@ -19,6 +19,9 @@ struct Stroke
 
     bool hasFactors() const { return !widthFactors.isEmpty() && widthFactors.size() == points.size(); }
     double factorAt(int i) const { return hasFactors() ? widthFactors.at(i) : 1.0; }
+    // Factors are parallel and some differs from 1 by more than 0.01: only
+    // then are they written out or painted as a variable-width outline.
+    bool widthVaries() const;
     void updateBounds();
 };
 
@@ -44,6 +47,18 @@ inline void Stroke::updateBounds()
         y1 = qMax(y1, p.y());
     }
     bounds = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+}
+
+inline bool Stroke::widthVaries() const
+{
+    constexpr double kFactorTolerance = 0.01;
+    if (!hasFactors())
+        return false;
+    for (double f : widthFactors) {
+        if (qAbs(f - 1.0) > kFactorTolerance)
+            return true;
+    }
+    return false;
 }
 
 inline int strokeCount(const InkPages &ink)
