@@ -19,6 +19,7 @@ constexpr size_t kPathBytes = 4352;
 constexpr size_t kLineBytes = 160;
 constexpr size_t kStackDumpBytes = 8192;
 constexpr size_t kHexBytesPerLine = 32;
+constexpr quint64 kGuardGapBytes = 1024 * 1024;
 constexpr int kFatalSignals[] = { SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT };
 
 // Trivial and zero-initialised: usable from a signal handler without a guard.
@@ -127,16 +128,17 @@ void writeDump(int fd, const CrashInfo &info, const void *context, size_t mapsLe
         // The top of the faulting stack, never past the end of its mapping.
         const quintptr sp = stackPointer(uc);
         quint64 start = 0, end = 0;
-        if (sp && findReadableMapping(b.maps, mapsLength, sp, start, end)) {
-            const size_t length = size_t(qMin<quint64>(kStackDumpBytes, end - sp));
+        if (sp && findReadableMapping(b.maps, mapsLength, sp, kGuardGapBytes, start, end)) {
+            const quintptr from = qMax<quintptr>(sp, quintptr(start));
+            const size_t length = size_t(qMin<quint64>(kStackDumpBytes, end - from));
             text.size = 0;
             crashAppend(text, "stack ");
             crashAppendDecimal(text, qint64(length));
             crashAppend(text, " bytes from ");
-            crashAppendHex(text, sp);
+            crashAppendHex(text, from);
             crashAppend(text, "\n");
             writeText(fd, text);
-            writeHex(fd, reinterpret_cast<const unsigned char *>(sp), length);
+            writeHex(fd, reinterpret_cast<const unsigned char *>(from), length);
         }
     }
     const char mapsTitle[] = "maps\n";

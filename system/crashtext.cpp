@@ -148,9 +148,11 @@ void formatCrashReport(CrashBuffer &buffer, const CrashInfo &info)
     appendRecentOperations(buffer);
 }
 
-bool findReadableMapping(const char *maps, size_t length, quintptr address, quint64 &start,
-                         quint64 &end)
+bool findReadableMapping(const char *maps, size_t length, quintptr address, quint64 maxGap,
+                         quint64 &start, quint64 &end)
 {
+    // The nearest readable mapping that holds address or begins within maxGap above it.
+    bool found = false;
     const char *p = maps;
     const char *const stop = maps + length;
     while (p < stop) {
@@ -161,18 +163,17 @@ bool findReadableMapping(const char *maps, size_t length, quintptr address, quin
         const char *q = p;
         if (parseHex(q, lineEnd, first) && q < lineEnd && *q == '-') {
             ++q;
-            if (parseHex(q, lineEnd, last) && address >= first && address < last) {
-                while (q < lineEnd && *q == ' ')
-                    ++q;
-                if (q < lineEnd && *q == 'r') {
-                    start = first;
-                    end = last;
-                    return true;
-                }
-                return false;
+            const bool range = parseHex(q, lineEnd, last) && last > address
+                && (first <= address || first - address <= maxGap);
+            while (q < lineEnd && *q == ' ')
+                ++q;
+            if (range && q < lineEnd && *q == 'r' && (!found || first < start)) {
+                start = first;
+                end = last;
+                found = true;
             }
         }
         p = lineEnd < stop ? lineEnd + 1 : stop;
     }
-    return false;
+    return found;
 }

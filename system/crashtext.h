@@ -48,6 +48,8 @@ void appendRecentOperations(CrashBuffer &buffer);
 // context is the platform's fault context (null when there is none).
 void reportCrash(const CrashInfo &info, const void *context);
 
-// Bounds of the readable mapping that holds address, from a maps text.
-bool findReadableMapping(const char *maps, size_t length, quintptr address, quint64 &start,
-                         quint64 &end);
+// Bounds of the readable mapping that holds address or, failing that, the
+// lowest one starting at most maxGap above it (a stack that overflowed has
+// its pointer in the unmapped guard gap below the stack).
+bool findReadableMapping(const char *maps, size_t length, quintptr address, quint64 maxGap,
+                         quint64 &start, quint64 &end);
