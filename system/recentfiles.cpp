@@ -19,12 +19,14 @@ void removeIgnoringCase(QStringList &list, const QString &path)
 
 bool writeRecentFiles(const QStringList &list, QString *error)
 {
-    const auto store = openSettingsStore();
-    if (list.isEmpty())
-        store->remove(QStringLiteral("RecentFiles"));
-    else
-        store->setValue(QStringLiteral("RecentFiles"), list);
-    return commitSettingsStore(*store, QStringLiteral("无法写入注册表（最近项目）"), error);
+    return writeSettingsStore(
+        [&list](QSettings &store) {
+            if (list.isEmpty())
+                store.remove(QStringLiteral("RecentFiles"));
+            else
+                store.setValue(QStringLiteral("RecentFiles"), list);
+        },
+        QStringLiteral("无法写入注册表（最近项目）"), error);
 }
 
 } // namespace

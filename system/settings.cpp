@@ -10,10 +10,21 @@ std::unique_ptr<QSettings> openSettingsStore()
                                        QStringLiteral("Lectern"), QStringLiteral("Lectern"));
 }
 
-bool commitSettingsStore(QSettings &store, const QString &failureMessage, QString *error)
+bool writeSettingsStore(const std::function<void(QSettings &)> &change,
+                        const QString &failureMessage, QString *error)
 {
-    store.sync();
-    const bool ok = store.status() == QSettings::NoError;
+    auto store = openSettingsStore();
+    change(*store);
+    store->sync();
+    if (store->status() == QSettings::FormatError) {
+        // A file damaged by hand is only noticed while flushing, and that
+        // first status hides whether the rewrite worked. Qt has rewritten it
+        // cleanly if it could, so the same change on a fresh store tells.
+        store = openSettingsStore();
+        change(*store);
+        store->sync();
+    }
+    const bool ok = store->status() == QSettings::NoError;
     if (error) {
         if (ok)
             error->clear();
@@ -41,9 +52,8 @@ int readInt(const QString &key, int max)
 
 bool writeInt(const QString &key, int value, int max, const QString &failure, QString *error)
 {
-    const auto store = openSettingsStore();
-    store->setValue(key, qBound(0, value, max));
-    return commitSettingsStore(*store, failure, error);
+    const int stored = qBound(0, value, max);
+    return writeSettingsStore([&](QSettings &store) { store.setValue(key, stored); }, failure, error);
 }
 
 // Anything but a recognisable boolean (hand-edited garbage) reads as the default.
@@ -65,9 +75,7 @@ bool readBool(const QString &key, bool fallback)
 
 bool writeBool(const QString &key, bool on, const QString &failure, QString *error)
 {
-    const auto store = openSettingsStore();
-    store->setValue(key, on);
-    return commitSettingsStore(*store, failure, error);
+    return writeSettingsStore([&](QSettings &store) { store.setValue(key, on); }, failure, error);
 }
 
 QString readString(const QString &key)
@@ -80,12 +88,15 @@ QString readString(const QString &key)
 // An empty text removes the value; anything else is stored with native separators.
 bool writePath(const QString &key, const QString &path, const QString &failure, QString *error)
 {
-    const auto store = openSettingsStore();
-    if (path.isEmpty())
-        store->remove(key);
-    else
-        store->setValue(key, QDir::toNativeSeparators(path));
-    return commitSettingsStore(*store, failure, error);
+    const QString native = QDir::toNativeSeparators(path);
+    return writeSettingsStore(
+        [&](QSettings &store) {
+            if (native.isEmpty())
+                store.remove(key);
+            else
+                store.setValue(key, native);
+        },
+        failure, error);
 }
 
 } // namespace

@@ -355,6 +355,25 @@ private slots:
         QCOMPARE(readRecentFiles(), expected);
     }
 
+    // A file Qt cannot parse at all: the first setter both stores its value
+    // and says so, and the rest reads as defaults.
+    void damagedFileReadsDefaultsAndHeals()
+    {
+        QFile file(storeFile());
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray("\x00\x01\xff\xfe[General\nThemeMode\n===\n\"unterminated\n", 40));
+        file.close();
+        // The setter comes first: the damage shows only to the first reader of the file.
+        QString error = QStringLiteral("stale");
+        QVERIFY(setThemeMode(2, &error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(themeMode(), 2);
+        QCOMPARE(wordNagFix(), true);
+        QVERIFY(addRecentFile(QStringLiteral("/d/A.pdf"), &error));
+        QCOMPARE(readRecentFiles(), QStringList{ QStringLiteral("/d/A.pdf") });
+    }
+
     void thousandsOfRecentFiles()
     {
         QByteArray line("RecentFiles=");
