@@ -13,3 +13,7 @@ void installPlatformCrashHandlers();
 void writeCrashFiles(const char *folder, const CrashInfo &info, const void *context);
 
 [[noreturn]] void exitProcessNow(int exitCode);
+
+// Identifies the calling thread; async-signal-safe.
+quint64 currentThreadToken();
+void pauseOneMillisecond();

@@ -221,3 +221,11 @@ void writeCrashFiles(const char *folder, const CrashInfo &info, const void *cont
 }
 
 void exitProcessNow(int exitCode) { _exit(exitCode); }
+
+quint64 currentThreadToken() { return quint64(gettid()); }
+
+void pauseOneMillisecond()
+{
+    const timespec pause{ 0, 1000000 };
+    nanosleep(&pause, nullptr);
+}

@@ -20,6 +20,10 @@ constexpr quint64 kTerminateCode = 0xE0000001;
 constexpr quint64 kQtFatalCode = 0xE0000002;
 constexpr int kTerminateExitCode = 3;
 constexpr size_t kFolderBytes = 4096;
+constexpr int kNotReported = 0;
+constexpr int kReporting = 1;
+constexpr int kReported = 2;
+constexpr int kWaitForOtherReportMs = 3000;
 
 // Trivial, so it is zero-initialised without a guard and readable from a
 // signal handler; the folder is filled once at installation.
@@ -27,7 +31,8 @@ struct CrashState
 {
     char folder[kFolderBytes];
     std::atomic<int> installed;
-    std::atomic<int> reported;
+    std::atomic<int> reportState; // kNotReported, kReporting or kReported
+    std::atomic<quint64> reportingThread;
     QtMessageHandler previousHandler;
 };
 
@@ -78,11 +83,20 @@ void reportCrash(const CrashInfo &info, const void *context)
     CrashState &state = crashState();
     if (state.folder[0] == '\0')
         return;
-    // The first fatal event wins: a qFatal or terminate ends in abort(), whose
-    // signal must not write a second report.
-    if (state.reported.exchange(1) != 0)
+    // The first fatal event wins: a qFatal ends in abort(), whose signal must
+    // not write a second report. Another thread crashing meanwhile waits for
+    // the report to be finished, since its own death ends the process.
+    int expected = kNotReported;
+    if (!state.reportState.compare_exchange_strong(expected, kReporting)) {
+        if (state.reportingThread.load() != currentThreadToken()) {
+            for (int waited = 0; waited < kWaitForOtherReportMs && state.reportState.load() == kReporting; ++waited)
+                pauseOneMillisecond();
+        }
         return;
+    }
+    state.reportingThread.store(currentThreadToken());
     writeCrashFiles(state.folder, info, context);
+    state.reportState.store(kReported);
 }
 
 void installCrashHandler()
