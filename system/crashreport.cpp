@@ -130,6 +130,13 @@ int runCrashSelfTest(const QString &kind)
         *nowhere = 1;
         return 1;
     }
+    if (kind == QLatin1String("readonly")) {
+        // A write into the program's own read-only data: a fault inside a module.
+        static const char kReadOnly[] = "read-only";
+        volatile char *volatile target = const_cast<char *>(kReadOnly);
+        *target = 'x';
+        return 1;
+    }
     if (kind == QLatin1String("abort"))
         std::abort();
     if (kind == QLatin1String("terminate"))
