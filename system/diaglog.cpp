@@ -33,9 +33,22 @@ LogState &logState()
     return state;
 }
 
-// Guards against a message raised while this thread already writes a line
-// (the Qt handler would otherwise wait for the mutex it holds).
-thread_local bool tlsWriting = false;
+// Set while this thread holds the log mutex: a Qt message raised meanwhile
+// (by the file calls) is passed on but not logged, instead of waiting for
+// the mutex its own thread holds.
+thread_local bool tlsHoldingLog = false;
+
+class HoldLog
+{
+public:
+    explicit HoldLog(QMutex *mutex) : m_previous(tlsHoldingLog), m_locker(mutex) { tlsHoldingLog = true; }
+    ~HoldLog() { tlsHoldingLog = m_previous; }
+    Q_DISABLE_COPY_MOVE(HoldLog)
+
+private:
+    bool m_previous;
+    QMutexLocker<QMutex> m_locker;
+};
 
 QString configuredLogPath()
 {
@@ -103,7 +116,7 @@ void applyLogDecision()
     LogState &state = logState();
     const bool fromEnvironment = !logPathFromEnvironment().isEmpty() && !state.switchedOffByUser;
     const bool on = debugLogSetting() || fromEnvironment;
-    QMutexLocker locker(&state.mutex);
+    HoldLog hold(&state.mutex);
     if (!on) {
         state.enabled = false;
         state.file.close();
@@ -125,11 +138,10 @@ void initLog() { applyLogDecision(); }
 void logLine(const char *level, const QString &category, const QString &message)
 {
     LogState &state = logState();
-    if (!state.enabled.load(std::memory_order_relaxed) || tlsWriting)
+    if (!state.enabled.load(std::memory_order_relaxed) || tlsHoldingLog)
         return;
-    tlsWriting = true;
     {
-        QMutexLocker locker(&state.mutex);
+        HoldLog hold(&state.mutex);
         if (state.enabled && openLogFile(state, state.pathInUse)) {
             const QString line = QStringLiteral("%1 [%2] %3: %4\n")
                                      .arg(QDateTime::currentDateTime().toString(
@@ -139,7 +151,6 @@ void logLine(const char *level, const QString &category, const QString &message)
             state.file.flush();
         }
     }
-    tlsWriting = false;
 }
 
 void logInfo(const QString &category, const QString &message) { logLine("info", category, message); }
@@ -152,7 +163,7 @@ bool setDebugLogEnabled(bool on, QString *error)
         return false;
     {
         LogState &state = logState();
-        QMutexLocker locker(&state.mutex);
+        HoldLog hold(&state.mutex);
         state.switchedOffByUser = !on;
     }
     applyLogDecision();
@@ -164,7 +175,7 @@ bool setDebugLogEnabled(bool on, QString *error)
 QString logFilePath()
 {
     LogState &state = logState();
-    QMutexLocker locker(&state.mutex);
+    HoldLog hold(&state.mutex);
     return state.pathInUse.isEmpty() ? configuredLogPath() : state.pathInUse;
 }
 
