@@ -4,12 +4,6 @@
 
 #include <QDir>
 
-std::unique_ptr<QSettings> openSettingsStore()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Lectern"), QStringLiteral("Lectern"));
-}
-
 bool writeSettingsStore(const std::function<void(QSettings &)> &change,
                         const QString &failureMessage, QString *error)
 {
