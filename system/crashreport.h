@@ -10,6 +10,6 @@ QString crashFolder();
 // Records one operation in the ring; tag may be null. Safe from any thread.
 void recordOperation(const char *tag, const QString &text);
 // --selftest-crash: installs the handler and crashes in the named way
-// ("stack", "segv", "abort", "terminate", "qfatal"). Returns only for an
-// unknown kind.
+// ("stack", "segv", "readonly", "abort", "terminate", "qfatal"). Returns
+// only for an unknown kind.
 int runCrashSelfTest(const QString &kind);

@@ -1,17 +1,184 @@
 #include "system/diaglog.h"
 
-// Minimal body until the real log lands: logging stays off.
+#include "system/settings.h"
 
-void initLog() {}
-void logLine(const char *, const QString &, const QString &) {}
-void logInfo(const QString &category, const QString &message) { logLine("info", category, message); }
-bool isLogEnabled() { return false; }
-bool setDebugLogEnabled(bool, QString *error)
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QStandardPaths>
+
+#include <atomic>
+
+namespace {
+
+constexpr qint64 kRotateAboveBytes = 2 * 1024 * 1024;
+
+struct LogState
 {
-    if (error)
-        error->clear();
+    QMutex mutex;
+    QFile file;
+    QString pathInUse;
+    std::atomic<bool> enabled{ false };
+    bool switchedOffByUser = false;
+    bool handlerInstalled = false;
+    QtMessageHandler previousHandler = nullptr;
+};
+
+LogState &logState()
+{
+    static LogState state;
+    return state;
+}
+
+// Set while this thread holds the log mutex: a Qt message raised meanwhile
+// (by the file calls) is passed on but not logged, instead of waiting for
+// the mutex its own thread holds.
+thread_local bool tlsHoldingLog = false;
+
+class HoldLog
+{
+public:
+    explicit HoldLog(QMutex *mutex) : m_previous(tlsHoldingLog), m_locker(mutex) { tlsHoldingLog = true; }
+    ~HoldLog() { tlsHoldingLog = m_previous; }
+    Q_DISABLE_COPY_MOVE(HoldLog)
+
+private:
+    bool m_previous;
+    QMutexLocker<QMutex> m_locker;
+};
+
+QString configuredLogPath()
+{
+    const QString fromEnvironment = logPathFromEnvironment();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)
+        + QStringLiteral("/logs/lectern.log");
+}
+
+// Called with the mutex held. Switches logging off when the file cannot be opened.
+bool openLogFile(LogState &state, const QString &path)
+{
+    if (state.file.isOpen() && state.file.fileName() == path)
+        return true;
+    state.file.close();
+    state.pathInUse = path;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !QDir().mkpath(info.absolutePath())) {
+        state.enabled = false;
+        return false;
+    }
+    if (info.exists() && info.size() > kRotateAboveBytes) {
+        const QString previous = path + QStringLiteral(".1");
+        QFile::remove(previous);
+        QFile::rename(path, previous);
+    }
+    state.file.setFileName(path);
+    if (!state.file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
+        state.enabled = false;
+        return false;
+    }
     return true;
 }
-QString logFilePath() { return QString(); }
-QString logFolder() { return QString(); }
-QString logPathFromEnvironment() { return QString(); }
+
+const char *levelFor(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return "debug";
+    case QtWarningMsg:
+        return "warn";
+    case QtCriticalMsg:
+        return "error";
+    case QtFatalMsg:
+        return "fatal";
+    case QtInfoMsg:
+        return "info";
+    }
+    return "info";
+}
+
+void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    // Plain qWarning() carries Qt's "default" category: that is no category of ours.
+    const char *category = context.category;
+    const bool named = category && *category && qstrcmp(category, "default") != 0;
+    logLine(levelFor(type), named ? QString::fromUtf8(category) : QStringLiteral("qt"), message);
+    if (const QtMessageHandler previous = logState().previousHandler)
+        previous(type, context, message);
+}
+
+void applyLogDecision()
+{
+    LogState &state = logState();
+    const bool fromEnvironment = !logPathFromEnvironment().isEmpty() && !state.switchedOffByUser;
+    const bool on = debugLogSetting() || fromEnvironment;
+    HoldLog hold(&state.mutex);
+    if (!on) {
+        state.enabled = false;
+        state.file.close();
+        return;
+    }
+    state.enabled = true;
+    if (!openLogFile(state, configuredLogPath()))
+        return;
+    if (!state.handlerInstalled) {
+        state.handlerInstalled = true;
+        state.previousHandler = qInstallMessageHandler(logMessageHandler);
+    }
+}
+
+} // namespace
+
+void initLog() { applyLogDecision(); }
+
+void logLine(const char *level, const QString &category, const QString &message)
+{
+    LogState &state = logState();
+    if (!state.enabled.load(std::memory_order_relaxed) || tlsHoldingLog)
+        return;
+    {
+        HoldLog hold(&state.mutex);
+        if (state.enabled && openLogFile(state, state.pathInUse)) {
+            const QString line = QStringLiteral("%1 [%2] %3: %4\n")
+                                     .arg(QDateTime::currentDateTime().toString(
+                                              QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+                                          QLatin1String(level ? level : "info"), category, message);
+            state.file.write(line.toUtf8());
+            state.file.flush();
+        }
+    }
+}
+
+void logInfo(const QString &category, const QString &message) { logLine("info", category, message); }
+
+bool isLogEnabled() { return logState().enabled.load(std::memory_order_relaxed); }
+
+bool setDebugLogEnabled(bool on, QString *error)
+{
+    if (!setDebugLogSetting(on, error))
+        return false;
+    {
+        LogState &state = logState();
+        HoldLog hold(&state.mutex);
+        state.switchedOffByUser = !on;
+    }
+    applyLogDecision();
+    if (on)
+        logInfo(QStringLiteral("log"), QStringLiteral("诊断日志已开启（%1）").arg(logFilePath()));
+    return true;
+}
+
+QString logFilePath()
+{
+    LogState &state = logState();
+    HoldLog hold(&state.mutex);
+    return state.pathInUse.isEmpty() ? configuredLogPath() : state.pathInUse;
+}
+
+QString logFolder() { return QFileInfo(logFilePath()).absolutePath(); }
+
+QString logPathFromEnvironment() { return QString::fromLocal8Bit(qgetenv("LECTERN_LOG")); }

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// The rule that keeps temporary files out of the recent list: a path is
+// temporary when its absolute form equals tempRoot or lies below it,
+// compared without regard to letter case. Pure, so callers and tests can
+// pass any root.
+bool pathIsUnderTempFolder(const QString &path, const QString &tempRoot);
