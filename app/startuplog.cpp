@@ -13,18 +13,20 @@
 
 namespace {
 
+// Both live until the process ends, never destroyed: Qt still reports
+// plug-in unloading from its own exit-time destructors.
 QFile &logFile()
 {
-    static QFile file;
-    return file;
+    static QFile *file = new QFile;
+    return *file;
 }
 
 // Qt messages arrive from any thread; one QFile must not be written by two
 // at once, and a handler that logs while logging must not deadlock.
 QRecursiveMutex &logMutex()
 {
-    static QRecursiveMutex mutex;
-    return mutex;
+    static QRecursiveMutex *mutex = new QRecursiveMutex;
+    return *mutex;
 }
 
 std::atomic_bool g_systemTooOld { false };
