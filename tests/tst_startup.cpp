@@ -12,6 +12,8 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <thread>
+#include <vector>
 
 // Start-up of the real program: the start-up log, its message lines, the
 // run-time list and plug-in report, the "app" lines and the first file.
@@ -264,6 +266,43 @@ private slots:
                                   .arg(QLatin1String(qVersion()), QFileInfo(TestUtil::lecternBinary()).canonicalFilePath(),
                                        QLatin1String(kQuickExitSwitch), QLatin1String(kQuickExitKind))));
         QVERIFY(QRegularExpression(QStringLiteral("屏幕：\\d+×\\d+ @DPR [0-9.]+")).match(text).hasMatch());
+    }
+
+    // Qt messages come from any thread; each must land as one whole line.
+    void messagesFromManyThreadsStayWhole()
+    {
+        QTemporaryDir data;
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        const QtMessageHandler testHandler = qInstallMessageHandler(nullptr);
+        auto restore = qScopeGuard([&] {
+            qInstallMessageHandler(testHandler);
+            qputenv("XDG_DATA_HOME", saved);
+        });
+        QVERIFY(writeStartupLog());
+        QCOMPARE(startupLogPath(), data.filePath(QStringLiteral("Lectern/logs/startup.log")));
+        constexpr int kThreads = 8;
+        constexpr int kLines = 250;
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([t] {
+                for (int i = 0; i < kLines; ++i)
+                    qInfo("thread %d line %d 线程消息", t, i);
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        qInstallMessageHandler(testHandler);
+        const QStringList lines = readText(startupLogPath()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QRegularExpression whole(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\] info: thread \\d line \\d+ 线程消息$"));
+        int count = 0;
+        for (const QString &line : lines) {
+            if (line.contains(QStringLiteral("线程消息"))) {
+                QVERIFY2(whole.match(line).hasMatch(), qPrintable(line));
+                ++count;
+            }
+        }
+        QCOMPARE(count, kThreads * kLines);
     }
 
     // "--bench" without its file is ignored: the program starts as usual,
