@@ -47,6 +47,14 @@ void logStartupLines(const QStringList &arguments)
 
 } // namespace
 
+bool installQtTranslation(QTranslator *translator, const QLocale &locale)
+{
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(translator);
+}
+
 int runDeveloperSwitch(const QString &name, const QString &argument)
 {
     if (name == QLatin1String("--selftest-crash")) {
@@ -91,9 +99,7 @@ int runApplication(int argc, char **argv)
     recordOperation("startup", QStringLiteral(LECTERN_VERSION));
 
     QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTranslator);
+    installQtTranslation(&qtTranslator, QLocale::system());
 
     const QStringList arguments = QCoreApplication::arguments();
     initLog();
@@ -102,8 +108,10 @@ int runApplication(int argc, char **argv)
     logStartupLines(arguments);
 
     const CommandLine commandLine = parseCommandLine(arguments);
-    if (!commandLine.devSwitch.isEmpty())
+    if (!commandLine.devSwitch.isEmpty()) {
+        attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument);
+    }
 
     if (forwardToRunningInstance(commandLine.files))
         return 0;

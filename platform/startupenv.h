@@ -34,3 +34,7 @@ void showSystemTooOldMessage(const QString &title, const QString &text);
 
 // Distinguishes users sharing one machine: the numeric user id on Unix.
 QString currentUserTag();
+
+// Developer switches print to the console they were started from; a GUI
+// program on Windows has none of its own until it attaches to its parent's.
+void attachParentConsole();

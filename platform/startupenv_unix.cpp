@@ -85,3 +85,8 @@ QString currentUserTag()
 {
     return QString::number(::getuid());
 }
+
+void attachParentConsole()
+{
+    // Standard output and error already are the terminal's.
+}

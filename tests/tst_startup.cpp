@@ -1,4 +1,5 @@
 #include "app/singleinstance.h"
+#include "app/startup.h"
 #include "app/startuplog.h"
 #include "system/diaglog.h"
 #include "testutil.h"
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <algorithm>
@@ -142,6 +144,25 @@ private slots:
         QCOMPARE(startupLogHeader(QStringLiteral("Windows 10.0 build 19045")),
                  QStringLiteral("Lectern 启动诊断：Qt 消息 + 插件加载轨迹（每次启动重写；程序起不来时把这个文件发给我们）\n"
                                 "系统：Windows 10.0 build 19045\n"));
+    }
+
+    void qtTranslation_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("Chinese") << QStringLiteral("zh_CN") << true;
+        QTest::newRow("no such translation") << QStringLiteral("ia") << false;
+    }
+    void qtTranslation()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, installed);
+        const QString source = QStringLiteral("Cancel");
+        QTranslator translator;
+        QCOMPARE(installQtTranslation(&translator, QLocale(locale)), installed);
+        const QString shown = QCoreApplication::translate("QPlatformTheme", "Cancel");
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(shown != source, installed);
     }
 
     // Every start rewrites the log; Qt's messages go to it and to stderr.
