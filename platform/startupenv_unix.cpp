@@ -60,7 +60,8 @@ QString probePlatformPlugin(const QString &pluginPath)
             *reason = error ? QString::fromLocal8Bit(error) : QStringLiteral("?");
             return false;
         }
-        dlclose(handle);
+        // Kept loaded, as on Windows: when the xcb plug-in loads next it
+        // finds its libraries in place instead of loading them twice.
         return true;
     });
 }

@@ -79,7 +79,7 @@ void showSystemTooOldMessage(const QString &title, const QString &text)
 
 QString currentUserTag()
 {
-    // Named pipes are already private to the session.
+    // The pipe keeps its plain name here; the server admits this user only.
     return QString();
 }
 
