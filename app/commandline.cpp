@@ -1,0 +1,97 @@
+#include "app/commandline.h"
+
+#include <QDir>
+
+namespace {
+
+enum class ArgRule { None, Required, OptionalTemp, OptionalFixed };
+
+struct SwitchRule
+{
+    const char *name;
+    ArgRule rule;
+    const char *fallback; // for OptionalFixed
+};
+
+// Order matters: the first switch present in this table wins.
+constexpr SwitchRule kSwitches[] = {
+    { "--probe-touch", ArgRule::None, nullptr },
+    { "--bench", ArgRule::Required, nullptr },
+    { "--bench-open", ArgRule::Required, nullptr },
+    { "--bench-paint", ArgRule::Required, nullptr },
+    { "--selftest-ink", ArgRule::Required, nullptr },
+    { "--selftest-tileclip", ArgRule::OptionalTemp, nullptr },
+    { "--selftest-popup", ArgRule::OptionalTemp, nullptr },
+    { "--selftest-update", ArgRule::OptionalFixed, "1.0.0" },
+    { "--selftest-scroll", ArgRule::OptionalTemp, nullptr },
+    { "--selftest-log", ArgRule::None, nullptr },
+    { "--selftest-ui", ArgRule::None, nullptr },
+    { "--selftest-dialog", ArgRule::None, nullptr },
+    { "--selftest-theme", ArgRule::None, nullptr },
+    { "--selftest-home", ArgRule::None, nullptr },
+    { "--selftest-docx", ArgRule::None, nullptr },
+    { "--selftest-smoke", ArgRule::Required, nullptr },
+    { "--selftest-crash", ArgRule::OptionalFixed, "stack" },
+    { "--selftest-image", ArgRule::None, nullptr },
+};
+
+// Word documents qualify by the same suffix test the Word converter uses.
+bool hasWordSuffix(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive)
+        || path.endsWith(QStringLiteral(".doc"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+bool isCommandLineFile(const QString &argument)
+{
+    if (argument.startsWith(QLatin1Char('-')))
+        return false;
+    return argument.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
+        || argument.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive)
+        || hasWordSuffix(argument);
+}
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine result;
+    const QStringList args = arguments.mid(1);
+    for (const QString &arg : args) {
+        if (isCommandLineFile(arg))
+            result.files.append(arg);
+    }
+    for (const SwitchRule &sw : kSwitches) {
+        const QString name = QString::fromLatin1(sw.name);
+        const int at = args.indexOf(name);
+        if (at < 0)
+            continue;
+        const bool hasNext = at + 1 < args.size();
+        switch (sw.rule) {
+        case ArgRule::None:
+            break;
+        case ArgRule::Required:
+            if (!hasNext)
+                continue; // ignored: start-up goes on as if it were absent
+            result.switchArgument = args.at(at + 1);
+            break;
+        case ArgRule::OptionalTemp:
+            result.switchArgument = hasNext ? args.at(at + 1) : QDir::tempPath();
+            break;
+        case ArgRule::OptionalFixed:
+            result.switchArgument = hasNext ? args.at(at + 1) : QString::fromLatin1(sw.fallback);
+            break;
+        }
+        result.devSwitch = name;
+        return result;
+    }
+    return result;
+}
+
+QStringList developerSwitchNames()
+{
+    QStringList names;
+    for (const SwitchRule &sw : kSwitches)
+        names.append(QString::fromLatin1(sw.name));
+    return names;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for: the files to open and at most one
+// developer switch with its argument.
+struct CommandLine
+{
+    QStringList files;      // qualifying file arguments, command-line order, unchanged
+    QString devSwitch;      // the switch that runs, empty when none
+    QString switchArgument; // its argument (or its default), empty when it takes none
+};
+
+// Whether one argument names a file the command line accepts: never an
+// argument starting with "-"; otherwise a ".pdf", ".dpz", ".docx" or ".doc"
+// suffix in any letter case.
+bool isCommandLineFile(const QString &argument);
+
+// arguments as QCoreApplication::arguments(): the program itself first.
+// Switches are matched exactly and tried in table order; one that needs a
+// following argument and has none is ignored.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// The switch names in table order (for tests and usage text).
+QStringList developerSwitchNames();

@@ -1,0 +1,127 @@
+#include "app/startup.h"
+
+#include "app/commandline.h"
+#include "app/mainwindow.h"
+#include "app/singleinstance.h"
+#include "app/startuplog.h"
+#include "app/theme.h"
+#include "bench/bench.h"
+#include "docs/workingcopy.h"
+#include "platform/startupenv.h"
+#include "system/crashreport.h"
+#include "system/diaglog.h"
+#include "system/settings.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTranslator>
+
+namespace {
+
+void logStartupLines(const QStringList &arguments)
+{
+    const QColor desk = theme().desk;
+    logInfo(QStringLiteral("app"),
+            QStringLiteral("外观：设置 %1 → 解析 %2（系统 %3）pal=%4 desk=%5,%6,%7")
+                .arg(themeMode())
+                .arg(resolvedScheme())
+                .arg(systemPrefersDark() ? 2 : 1)
+                .arg(themeIdentity())
+                .arg(desk.red())
+                .arg(desk.green())
+                .arg(desk.blue()));
+    logInfo(QStringLiteral("app"),
+            QStringLiteral("启动：Qt %1 | 程序 %2 | 参数 [%3]")
+                .arg(QString::fromLatin1(qVersion()), QCoreApplication::applicationFilePath(),
+                     arguments.mid(1).join(QLatin1Char(' '))));
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        logInfo(QStringLiteral("app"),
+                QStringLiteral("屏幕：%1×%2 @DPR %3")
+                    .arg(screen->geometry().width())
+                    .arg(screen->geometry().height())
+                    .arg(QString::number(screen->devicePixelRatio(), 'g', QLocale::FloatingPointShortest)));
+    }
+}
+
+} // namespace
+
+bool installQtTranslation(QTranslator *translator, const QLocale &locale)
+{
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(translator);
+}
+
+int runDeveloperSwitch(const QString &name, const QString &argument)
+{
+    if (name == QLatin1String("--selftest-crash")) {
+        installCrashHandler();
+        return runCrashSelfTest(argument);
+    }
+    if (name == QLatin1String("--bench"))
+        return runRenderBench(argument);
+    if (name == QLatin1String("--bench-open"))
+        return runOpenBench(argument);
+    if (name == QLatin1String("--bench-paint"))
+        return runPaintBench(argument);
+    qWarning("%s: not available", qPrintable(name));
+    return 1;
+}
+
+int runApplication(int argc, char **argv)
+{
+    qputenv("QT_DEBUG_PLUGINS", "1");
+    // Before anything else can fail, so even a start that dies in Qt's
+    // plug-in loading leaves its trace.
+    writeStartupLog();
+    if (systemTooOld()) {
+        showSystemTooOldMessage(
+            QStringLiteral("青简批注"),
+            QStringLiteral("这台电脑的 Windows 版本较旧，本程序无法运行。\n\n「青简批注」需要 Windows 10 版本 1709（内部版本 16299）或更高版本，\n"
+                           "当前系统缺少它必须的一个系统接口（UIAutomationCore 的 UiaRaiseNotificationEvent）。\n\n"
+                           "请让管理员升级系统后再打开本程序。\n\n（诊断信息已写入 %LOCALAPPDATA%\\Lectern\\logs\\startup.log）"));
+        constexpr int kSystemTooOldExit = 2;
+        return kSystemTooOldExit;
+    }
+
+    // Every pointer sample must reach the canvas for smooth strokes.
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+    QApplication app(argc, argv);
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+
+    appendRuntimeList(QCoreApplication::applicationDirPath() + QStringLiteral("/runtime.txt"));
+    QCoreApplication::setApplicationName(QStringLiteral("Lectern"));
+    installCrashHandler();
+    sweepTempFolder();
+    recordOperation("startup", QStringLiteral(LECTERN_VERSION));
+
+    QTranslator qtTranslator;
+    installQtTranslation(&qtTranslator, QLocale::system());
+
+    const QStringList arguments = QCoreApplication::arguments();
+    initLog();
+    recomputeTheme();
+    setReduceMotion(reduceMotionSetting());
+    logStartupLines(arguments);
+
+    const CommandLine commandLine = parseCommandLine(arguments);
+    if (!commandLine.devSwitch.isEmpty()) {
+        attachParentConsole();
+        return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument);
+    }
+
+    if (forwardToRunningInstance(commandLine.files))
+        return 0;
+
+    MainWindow window;
+    window.show();
+    auto *server = new SingleInstanceServer(&window);
+    QObject::connect(server, &SingleInstanceServer::openRequested, &window, &MainWindow::openPath);
+    server->listen();
+    if (!commandLine.files.isEmpty())
+        window.openPath(commandLine.files.first());
+    return app.exec();
+}

@@ -1,0 +1,145 @@
+#include "platform/peprobe.h"
+
+#include "platform/binaryreader.h"
+
+#include <QFile>
+
+namespace {
+
+struct Section
+{
+    quint32 virtualAddress = 0;
+    quint32 virtualSize = 0;
+    quint32 rawSize = 0;
+    quint32 rawPointer = 0;
+};
+
+// Maps a relative virtual address to a file offset; false when no section holds it.
+bool mapRva(const QList<Section> &sections, quint32 rva, quint64 *offset)
+{
+    for (const Section &s : sections) {
+        const quint64 span = qMin(s.virtualSize, s.rawSize);
+        if (rva >= s.virtualAddress && quint64(rva) < quint64(s.virtualAddress) + span) {
+            *offset = quint64(rva) - s.virtualAddress + s.rawPointer;
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList readLookupList(const BinaryReader &in, const QList<Section> &sections, quint32 listRva)
+{
+    constexpr int kMaxEntries = 8192;
+    constexpr quint64 kOrdinalFlag = quint64(1) << 63;
+    QStringList names;
+    quint64 at = 0;
+    if (!mapRva(sections, listRva, &at))
+        return names;
+    for (int i = 0; i < kMaxEntries; ++i) {
+        quint64 entry = 0;
+        if (!in.u64(at + quint64(i) * 8, &entry) || entry == 0)
+            break;
+        if (entry & kOrdinalFlag)
+            continue;
+        quint64 nameAt = 0;
+        QString name;
+        if (mapRva(sections, quint32(entry & 0x7fffffffu), &nameAt) && in.cString(nameAt + 2, &name))
+            names.append(name);
+    }
+    return names;
+}
+
+} // namespace
+
+QString readPeImports(const QByteArray &bytes, const QString &path, QList<PeImport> *imports)
+{
+    constexpr int kMinSize = 512;
+    constexpr quint32 kPeSignature = 0x00004550;
+    constexpr quint32 kPe32PlusMagic = 0x20B;
+    constexpr int kMaxDescriptors = 128;
+    imports->clear();
+    if (bytes.size() < kMinSize)
+        return QStringLiteral("%1 太小，不像 PE 映像").arg(path);
+    const BinaryReader in(bytes);
+    quint32 header = 0, signature = 0;
+    in.u32(0x3C, &header);
+    if (!in.has(header, 288) || !in.u32(header, &signature) || signature != kPeSignature)
+        return QStringLiteral("%1 不是 PE 映像").arg(path);
+    quint32 magic = 0;
+    in.u16(quint64(header) + 24, &magic);
+    if (magic != kPe32PlusMagic)
+        return QStringLiteral("%1 不是 PE32+（64 位）映像").arg(path);
+    quint32 importRva = 0;
+    in.u32(quint64(header) + 144, &importRva);
+    if (importRva == 0)
+        return QStringLiteral("%1 没有导入表（这不是一个正常链接出来的映像？）").arg(path);
+
+    quint32 sectionCount = 0, optionalSize = 0;
+    in.u16(quint64(header) + 6, &sectionCount);
+    in.u16(quint64(header) + 20, &optionalSize);
+    QList<Section> sections;
+    const quint64 table = quint64(header) + 24 + optionalSize;
+    for (quint32 i = 0; i < sectionCount; ++i) {
+        const quint64 entry = table + quint64(i) * 40;
+        Section s;
+        if (!in.u32(entry + 8, &s.virtualSize) || !in.u32(entry + 12, &s.virtualAddress)
+            || !in.u32(entry + 16, &s.rawSize) || !in.u32(entry + 20, &s.rawPointer))
+            break;
+        sections.append(s);
+    }
+
+    quint64 descriptors = 0;
+    if (!mapRva(sections, importRva, &descriptors))
+        return QString();
+    for (int i = 0; i < kMaxDescriptors; ++i) {
+        const quint64 d = descriptors + quint64(i) * 20;
+        quint32 lookup = 0, stamp = 0, chain = 0, name = 0, iat = 0;
+        if (!in.u32(d, &lookup) || !in.u32(d + 4, &stamp) || !in.u32(d + 8, &chain)
+            || !in.u32(d + 12, &name) || !in.u32(d + 16, &iat))
+            break;
+        if (!lookup && !stamp && !chain && !name && !iat)
+            break;
+        quint64 nameAt = 0;
+        PeImport import;
+        if (name == 0 || !mapRva(sections, name, &nameAt) || !in.cString(nameAt, &import.dll))
+            continue;
+        import.functions = readLookupList(in, sections, lookup ? lookup : iat);
+        imports->append(import);
+    }
+    return QString();
+}
+
+QString probePeImportBytes(const QByteArray &bytes, const QString &path,
+                           const PeModuleLoader &load, const PeExportLookup &hasExport)
+{
+    QList<PeImport> imports;
+    const QString problem = readPeImports(bytes, path, &imports);
+    if (!problem.isEmpty())
+        return problem;
+    // Qt's own DLLs and the run-time DLLs ship beside the executable.
+    static const char *const kBundledPrefixes[] = { "qt6", "msvcp", "vcruntime", "api-ms-win-crt" };
+    for (const PeImport &import : imports) {
+        const QString dll = import.dll.toLower();
+        bool bundled = false;
+        for (const char *prefix : kBundledPrefixes)
+            bundled = bundled || dll.startsWith(QLatin1String(prefix));
+        if (bundled)
+            continue;
+        quint32 code = 0;
+        if (!load(dll, &code))
+            return QStringLiteral("缺模块 %1（LoadLibrary 失败，错误码 %2）").arg(dll).arg(code);
+        for (const QString &function : import.functions) {
+            if (!hasExport(dll, function))
+                return QStringLiteral("%1 里缺导出函数 %2（本机没有它）").arg(dll, function);
+        }
+    }
+    return QString();
+}
+
+QString probePeImports(const QString &path, const PeModuleLoader &load, const PeExportLookup &hasExport)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("读不到 %1").arg(path);
+    return probePeImportBytes(file.readAll(), path, load, hasExport);
+}
