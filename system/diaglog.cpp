@@ -29,8 +29,10 @@ struct LogState
 
 LogState &logState()
 {
-    static LogState state;
-    return state;
+    // Never destroyed: Qt still reports plug-in unloading after static
+    // destructors have run, and those messages come through the log handler.
+    static LogState *state = new LogState;
+    return *state;
 }
 
 // Set while this thread holds the log mutex: a Qt message raised meanwhile

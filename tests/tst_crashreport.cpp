@@ -310,9 +310,12 @@ private slots:
         QCOMPARE(lines.value(1), QStringLiteral("exception code  ") + code);
         QVERIFY2(QRegularExpression(QLatin1Char('\n') + faultLines).match(report).hasMatch(), qPrintable(report));
         const QStringList operations = operationLines(report);
-        QCOMPARE(operations.size(), 2);
+        // The start-up sequence records its own step between installing the
+        // handler and running the self-test.
+        QCOMPARE(operations.size(), 3);
         QCOMPARE(tagAndText(operations.at(0)), qMakePair(QStringLiteral("selftest"), QStringLiteral("崩溃自检：") + kind));
-        QCOMPARE(tagAndText(operations.at(1)),
+        QCOMPARE(tagAndText(operations.at(1)), qMakePair(QStringLiteral("startup"), QStringLiteral(LECTERN_VERSION)));
+        QCOMPARE(tagAndText(operations.at(2)),
                  qMakePair(QStringLiteral("crashlog"), QStringLiteral("崩溃记录已启用：") + folder));
 
         QFile dump(folder + QLatin1Char('/') + dumps.first());
