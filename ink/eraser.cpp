@@ -233,45 +233,192 @@ bool cutStrokes(const QVector<Stroke> &strokes, QPointF centre, QSizeF pageSize,
     return changed;
 }
 
-bool eraseAt(const EraseTarget &target, EraseGesture *gesture, int page, QPointF c, double radius)
+namespace {
+
+// One disc position of a sweep, in viewport pixels.
+struct Disc
 {
-    if (!target.ink || !gesture || page < 0 || !target.pageRect)
+    QPointF centre;
+    int page = -1;
+};
+
+// The strokes of one page that a sweep can reach. Only these are cut; the
+// page list is rebuilt once at the end, so the cost follows the strokes hit.
+struct PageWork
+{
+    int page = -1;
+    QRectF sheet;
+    QVector<int> indices;              // indices into the page list
+    QVector<QVector<Stroke>> current; // what each slot holds now
+    QVector<bool> touched;            // slot was cut
+    int total = 0;                    // stroke count of the page now
+    bool changed = false;
+};
+
+// Closed-interval overlap, so a zero-size box (one disc) still counts.
+bool touches(const QRectF &a, const QRectF &b)
+{
+    return a.left() <= b.right() && b.left() <= a.right() && a.top() <= b.bottom()
+        && b.top() <= a.bottom();
+}
+
+PageWork collect(const QVector<Stroke> &strokes, int page, const QRectF &sheet,
+                 const QRectF &centres, double radius)
+{
+    constexpr double kMaxWidthFactor = 1.8;
+    PageWork w;
+    w.page = page;
+    w.sheet = sheet;
+    w.total = strokes.size();
+    for (int i = 0; i < strokes.size(); ++i) {
+        const Stroke &s = strokes.at(i);
+        if (!s.bounds.isNull()) {
+            const double m = sheet.width() * s.width * 0.5 * kMaxWidthFactor + radius;
+            const QRectF reach(sheet.left() + s.bounds.left() * sheet.width() - m,
+                               sheet.top() + s.bounds.top() * sheet.height() - m,
+                               s.bounds.width() * sheet.width() + 2 * m,
+                               s.bounds.height() * sheet.height() + 2 * m);
+            if (!touches(reach, centres))
+                continue;
+        }
+        w.indices.append(i);
+        w.current.append(QVector<Stroke>{ s });
+    }
+    w.touched.fill(false, w.indices.size());
+    return w;
+}
+
+// Cuts the reachable strokes by one disc; true when anything changed.
+bool cutWork(PageWork *w, QPointF c, double radius)
+{
+    const QPointF frac((c.x() - w->sheet.left()) / w->sheet.width(),
+                       (c.y() - w->sheet.top()) / w->sheet.height());
+    bool changed = false;
+    for (int k = 0; k < w->current.size(); ++k) {
+        QVector<Stroke> &strokes = w->current[k];
+        QVector<Stroke> out;
+        if (!cutStrokes(strokes, frac, w->sheet.size(), radius, &out))
+            continue;
+        w->total += out.size() - strokes.size();
+        strokes = out;
+        w->touched[k] = true;
+        changed = true;
+    }
+    return changed;
+}
+
+// Puts the cut slots back into the page list, last first so the indices of
+// the earlier ones stay valid. Untouched strokes are not copied.
+void writeBack(QVector<Stroke> *list, const PageWork &w)
+{
+    for (int k = w.indices.size() - 1; k >= 0; --k) {
+        if (!w.touched.at(k))
+            continue;
+        const int i = w.indices.at(k);
+        const QVector<Stroke> &now = w.current.at(k);
+        if (now.isEmpty()) {
+            list->remove(i);
+            continue;
+        }
+        (*list)[i] = now.first();
+        for (int j = 1; j < now.size(); ++j)
+            list->insert(i + j, now.at(j));
+    }
+}
+
+bool eraseDiscs(const EraseTarget &target, EraseGesture *gesture, const QVector<Disc> &discs,
+                double radius)
+{
+    if (!target.ink || !gesture || !target.pageRect || !std::isfinite(radius))
         return false;
     const InkPages &ink = *target.ink;
-    const auto it = ink.constFind(page);
-    if (it == ink.cend() || it.value().isEmpty())
-        return false;
-    const QRectF sheet = target.pageRect(page);
-    if (sheet.isEmpty() || !(sheet.width() > 0) || !(sheet.height() > 0))
+
+    // Group the discs by page and pick each page's reachable strokes once.
+    QVector<PageWork> work;
+    QVector<int> workOf(discs.size(), -1);
+    for (int i = 0; i < discs.size(); ++i) {
+        const int page = discs.at(i).page;
+        const auto found = std::find_if(work.cbegin(), work.cend(),
+                                        [page](const PageWork &w) { return w.page == page; });
+        if (found != work.cend()) {
+            workOf[i] = int(found - work.cbegin());
+            continue;
+        }
+        const auto it = ink.constFind(page);
+        if (page < 0 || it == ink.cend() || it.value().isEmpty())
+            continue;
+        const QRectF sheet = target.pageRect(page);
+        if (sheet.isEmpty() || !(sheet.width() > 0) || !(sheet.height() > 0))
+            continue;
+        // Box of the centres on this page (QRectF::united skips zero-size rects).
+        QPointF lo = discs.at(i).centre;
+        QPointF hi = lo;
+        for (const Disc &d : discs) {
+            if (d.page != page)
+                continue;
+            lo = QPointF(std::min(lo.x(), d.centre.x()), std::min(lo.y(), d.centre.y()));
+            hi = QPointF(std::max(hi.x(), d.centre.x()), std::max(hi.y(), d.centre.y()));
+        }
+        const QRectF box(lo, hi);
+        workOf[i] = work.size();
+        work.append(collect(it.value(), page, sheet, box, radius));
+    }
+
+    bool any = false;
+    QRectF dirty;
+    QPointF last;
+    for (int i = 0; i < discs.size(); ++i) {
+        if (workOf[i] < 0)
+            continue;
+        PageWork &w = work[workOf[i]];
+        const int before = w.total;
+        if (!cutWork(&w, discs.at(i).centre, radius))
+            continue;
+        if (!gesture->changed) {
+            if (target.beforeFirstChange)
+                target.beforeFirstChange();
+            gesture->changed = true;
+        }
+        w.changed = true;
+        if (target.log) {
+            target.log(QStringLiteral("cut page=%1 strokes %2 -> %3")
+                           .arg(w.page)
+                           .arg(before)
+                           .arg(w.total));
+        }
+        const double pad = radius + 4;
+        dirty = dirty.united(QRectF(discs.at(i).centre - QPointF(pad, pad), QSizeF(2 * pad, 2 * pad)));
+        last = discs.at(i).centre;
+        any = true;
+    }
+    if (!any)
         return false;
 
-    const QVector<Stroke> &before = it.value();
-    const QPointF frac((c.x() - sheet.left()) / sheet.width(), (c.y() - sheet.top()) / sheet.height());
-    QVector<Stroke> after;
-    if (!cutStrokes(before, frac, sheet.size(), radius, &after))
-        return false;
-    const int countBefore = before.size();
-
-    if (!gesture->changed) {
-        if (target.beforeFirstChange)
-            target.beforeFirstChange();
-        gesture->changed = true;
-    }
-    if (target.log) {
-        target.log(QStringLiteral("cut page=%1 strokes %2 -> %3")
-                       .arg(page)
-                       .arg(countBefore)
-                       .arg(after.size()));
-    }
     // Written by key after the snapshot: an iterator taken before it would
     // write into the shared copy.
-    if (after.isEmpty())
-        target.ink->remove(page);
-    else
-        target.ink->insert(page, after);
+    // The page list detaches from the undo snapshot once per gesture; later
+    // cuts change it in place.
+    for (const PageWork &w : std::as_const(work)) {
+        if (!w.changed)
+            continue;
+        if (w.total == 0) {
+            target.ink->remove(w.page);
+            continue;
+        }
+        writeBack(&(*target.ink)[w.page], w);
+    }
     if (target.changed)
-        target.changed(c, radius);
+        target.changed(last, dirty);
     return true;
+}
+
+} // namespace
+
+bool eraseAt(const EraseTarget &target, EraseGesture *gesture, int page, QPointF c, double radius)
+{
+    if (page < 0 || !finite(c))
+        return false;
+    return eraseDiscs(target, gesture, { Disc{ c, page } }, radius);
 }
 
 bool sweepErase(const EraseTarget &target, EraseGesture *gesture, int pageHint, QPointF from,
@@ -297,16 +444,17 @@ bool sweepErase(const EraseTarget &target, EraseGesture *gesture, int pageHint, 
     const double step = std::max(radius * 0.5, kMinStep);
     const QPointF run = to - start;
     const int n = std::max(1, int(std::ceil(std::hypot(run.x(), run.y()) / step)));
-    bool any = false;
+    QVector<Disc> discs;
+    discs.reserve(n + 1);
     for (int i = 0; i <= n; ++i) {
         const QPointF q = start + run * (double(i) / n);
         int page = target.pageAt ? target.pageAt(q) : -1;
         if (page < 0)
             page = pageHint;
         if (page >= 0)
-            any = eraseAt(target, gesture, page, q, radius) || any;
+            discs.append(Disc{ q, page });
     }
-    return any;
+    return eraseDiscs(target, gesture, discs, radius);
 }
 
 } // namespace InkErase

@@ -46,7 +46,9 @@ struct EraseTarget
     std::function<int(QPointF)> pageAt;      // viewport point -> page or -1
     std::function<QRectF(int)> pageRect;     // page -> sheet in viewport pixels
     std::function<void()> beforeFirstChange; // take the gesture's undo snapshot
-    std::function<void(QPointF, double)> changed; // after each change: centre, radius
+    // After a call that changed ink: the last disc that cut (the indicator's
+    // place) and the viewport area to repaint.
+    std::function<void(QPointF, QRectF)> changed;
     std::function<void(const QString &)> log;     // the rate-limited input log
 };
 
@@ -57,7 +59,9 @@ struct EraseGesture
     bool changed = false;
 };
 
-// Cuts the strokes of one page by the disc at viewport point c.
+// Cuts the strokes of one page by the disc at viewport point c. Only strokes
+// whose bounds can reach the disc are examined; the page list is rebuilt once
+// per call, and only when something was cut.
 bool eraseAt(const EraseTarget &target, EraseGesture *gesture, int page, QPointF c,
              double radius);
 

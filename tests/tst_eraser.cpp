@@ -53,6 +53,8 @@ struct Canvas
     QVector<InkPages> undo;
     QStringList log;
     int changes = 0;
+    QPointF hover;
+    QRectF dirty;
 
     EraseTarget target()
     {
@@ -65,7 +67,11 @@ struct Canvas
         };
         t.pageRect = [](int page) { return page == 0 ? kSheet0 : page == 1 ? kSheet1 : QRectF(); };
         t.beforeFirstChange = [this] { undo.append(ink); };
-        t.changed = [this](QPointF, double) { ++changes; };
+        t.changed = [this](QPointF centre, QRectF area) {
+            ++changes;
+            hover = centre;
+            dirty = dirty.united(area);
+        };
         t.log = [this](const QString &line) { log.append(line); };
         return t;
     }
@@ -148,6 +154,8 @@ private slots:
             QCOMPARE(s.bounds, fresh.bounds);
         }
         QCOMPARE(c.log.last(), QStringLiteral("cut page=0 strokes 1 -> 2"));
+        QCOMPARE(c.hover, at(0.5, 0.5));
+        QCOMPARE(c.dirty, QRectF(at(0.5, 0.5) - QPointF(18, 18), QSizeF(36, 36)));
         // One snapshot, holding the single uncut line.
         QCOMPARE(c.undo.size(), 1);
         QCOMPARE(strokeCount(c.undo.first()), 1);
@@ -317,6 +325,9 @@ private slots:
         }
         QCOMPARE(strokeCount(c.ink), 6);
         QVERIFY(c.changes >= 3);
+        // Every cut area is repainted, not only the last one.
+        for (double x : { 0.2, 0.4, 0.6 })
+            QVERIFY(c.dirty.contains(at(x, 0.5)));
         QCOMPARE(c.undo.size(), 1);
         QCOMPARE(strokeCount(c.undo.first()), 3);
         for (int i = 0; i < 3; ++i)
