@@ -222,7 +222,7 @@ bool cutStrokes(const QVector<Stroke> &strokes, QPointF centre, QSizeF pageSize,
             continue;
         }
         if (!changed) {
-            // The untouched strokes before the first hit are shared, not copied.
+            // Strokes before the first hit keep sharing their point lists.
             result = strokes.mid(0, i);
             changed = true;
         }
@@ -242,8 +242,8 @@ struct Disc
     int page = -1;
 };
 
-// The strokes of one page that a sweep can reach. Only these are cut; the
-// page list is rebuilt once at the end, so the cost follows the strokes hit.
+// The strokes of one page that a sweep can reach. Only these are cut and
+// written back, so the cost follows the strokes hit.
 struct PageWork
 {
     int page = -1;
