@@ -448,8 +448,17 @@ PinchStep pinchUpdate(PinchState &state, QPointF p0, QPointF p1)
 
 void pinchZoomApplied(PinchState &state, double oldZoom, double newZoom)
 {
-    if (oldZoom > 0 && newZoom > 0)
-        state.appliedScale *= newZoom / oldZoom;
+    constexpr double kTolerance = 1e-9;
+    if (!(oldZoom > 0) || !(newZoom > 0) || !(state.appliedScale > 0))
+        return;
+    const double asked = state.smoothedScale / state.appliedScale;
+    const double reached = newZoom / oldZoom;
+    state.appliedScale *= reached;
+    // Held at a zoom limit: the fingers' scale restarts from what was reached,
+    // or turning the pinch around would do nothing until the fingers had
+    // undone all the spread made past the limit.
+    if (std::abs(reached - asked) > kTolerance * asked)
+        state.rawScale = state.smoothedScale = state.appliedScale;
 }
 
 void pinchEnd(PinchState &state)

@@ -119,8 +119,8 @@ struct PinchStep
 void pinchBegin(PinchState &state, QPointF p0, QPointF p1);
 // On a pinch that was never begun this begins it and moves nothing.
 PinchStep pinchUpdate(PinchState &state, QPointF p0, QPointF p1);
-// Keeps the applied scale in step with the zoom actually reached, so a zoom
-// limit stops the scale from running away.
+// Keeps the applied scale in step with the zoom actually reached; at a zoom
+// limit the fingers' scale restarts there, so reversing the pinch acts at once.
 void pinchZoomApplied(PinchState &state, double oldZoom, double newZoom);
 void pinchEnd(PinchState &state);
 

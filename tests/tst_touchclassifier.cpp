@@ -488,14 +488,47 @@ private slots:
         QVERIFY(!pinch.active);
     }
 
-    void zoomLimitHoldsTheScale()
+    // Spreading on at the zoom limit must not store up scale that a reversed
+    // pinch has to work off before anything happens.
+    void reversingAtTheLimitZoomsOutAtOnce()
+    {
+        PinchState pinch;
+        pinchBegin(pinch, QPointF(400, 300), QPointF(500, 300));
+        double zoom = 3.5;
+        double gap = 100;
+        for (int frame = 0; frame < 30; ++frame) {
+            gap += 10;
+            const PinchStep step = pinchUpdate(pinch, QPointF(450 - gap / 2, 300), QPointF(450 + gap / 2, 300));
+            if (!step.zoom)
+                continue;
+            const double old = zoom;
+            zoom = std::clamp(zoom * step.factor, 0.25, 4.0);
+            pinchZoomApplied(pinch, old, zoom);
+        }
+        QCOMPARE(zoom, 4.0);
+        int framesUntilZoomOut = 0;
+        for (int frame = 0; frame < 30 && zoom == 4.0; ++frame) {
+            gap -= 10;
+            ++framesUntilZoomOut;
+            const PinchStep step = pinchUpdate(pinch, QPointF(450 - gap / 2, 300), QPointF(450 + gap / 2, 300));
+            if (!step.zoom)
+                continue;
+            const double old = zoom;
+            zoom = std::clamp(zoom * step.factor, 0.25, 4.0);
+            pinchZoomApplied(pinch, old, zoom);
+        }
+        QVERIFY2(zoom < 4.0 && framesUntilZoomOut <= 3, qPrintable(QString::number(framesUntilZoomOut)));
+    }
+
+    void zoomAppliedInStep()
     {
         PinchState pinch;
         pinchBegin(pinch, QPointF(300, 300), QPointF(400, 300));
         pinch.smoothedScale = 2;
-        pinch.rawScale = 2;
-        pinchZoomApplied(pinch, 2.0, 4.0);
+        pinch.rawScale = 2.2;
+        pinchZoomApplied(pinch, 1.0, 2.0); // reached what was asked
         QCOMPARE(pinch.appliedScale, 2.0);
+        QCOMPARE(pinch.rawScale, 2.2);
         pinchZoomApplied(pinch, 0, 4.0); // no zoom before: nothing to scale by
         QCOMPARE(pinch.appliedScale, 2.0);
     }
