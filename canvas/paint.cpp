@@ -272,13 +272,6 @@ void PdfCanvas::paintEmptyState(QPainter &painter)
                      QStringLiteral("点击“打开”，或把 PDF / .dpz 批注包拖进来"));
 }
 
-bool PdfCanvas::eraserIndicatorShown() const
-{
-    // The ink half draws and tracks the eraser ring; until it does, there is
-    // nothing extra to repaint when scrolling.
-    return false;
-}
-
 void PdfCanvas::scrollContentsBy(int dx, int dy)
 {
     if (dx == 0 && dy == 0) {
@@ -286,7 +279,8 @@ void PdfCanvas::scrollContentsBy(int dx, int dy)
         return;
     }
     viewport()->scroll(dx, dy);
-    // The desk shade stays put while the sheets move under it.
+    // The desk shade stays put while the sheets move under it. (The eraser
+    // ring's old and new squares join this once the ink half draws it.)
     const QRect area = viewport()->rect();
     viewport()->update(QRect(area.left(), area.top(), area.width(), int(std::ceil(m_bandHeight))));
 }

@@ -19,7 +19,7 @@ class QTimer;
 
 // One open document's view and ink. Members are split over files by concern:
 // canvas/pdfcanvas.cpp (construction, document), canvas/layout.cpp,
-// canvas/tiles.cpp, canvas/paint.cpp, and the ink/ files for ink and input.
+// canvas/tiles.cpp, canvas/pagerender.cpp, canvas/paint.cpp, and the ink/ files for ink and input.
 //
 // Coordinate spaces, named in every declaration below:
 //   points   - PDF points of one page
@@ -69,6 +69,7 @@ public:
     QImage renderPageImage(int page, const QSize &requested);
     QSize thumbnailSize(int page, const QSize &requested) const;
     static quint64 tileKey(quint64 generation, int page, int col, int row);
+    static QPdfDocumentRenderOptions pageRenderOptions();
 
     // Read-only counters for diagnostics, benchmarks and tests.
     int syncRenderCount() const { return m_syncRenders; }
@@ -216,7 +217,6 @@ private:
     void paintCanvas(QPainter &painter);
     void paintEmptyState(QPainter &painter);
     void paintDeskAndBand(QPainter &painter);
-    bool eraserIndicatorShown() const;
 
     // ---- Ink (ink/*.cpp) ----
     void paintPageInk(QPainter &painter, int page, const QRectF &sheet);

@@ -24,20 +24,12 @@ int &renderDepth()
     return depth;
 }
 
-// The page's own annotations (highlights, filled forms) must be drawn too.
+// Part of a page rendered at its full device size.
 QPdfDocumentRenderOptions blockOptions(const QSize &fullSize, const QRect &block)
 {
-    QPdfDocumentRenderOptions options;
+    QPdfDocumentRenderOptions options = PdfCanvas::pageRenderOptions();
     options.setScaledSize(fullSize);
     options.setScaledClipRect(QRect(block.x(), block.y(), block.width() + 1, block.height() + 1));
-    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
-    return options;
-}
-
-QPdfDocumentRenderOptions wholePageOptions()
-{
-    QPdfDocumentRenderOptions options;
-    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
     return options;
 }
 
@@ -48,6 +40,26 @@ QRect blockRect(const QSize &size, int c0, int r0, int c1, int r1)
     const int right = std::min((c1 + 1) * kTile, size.width());
     const int bottom = std::min((r1 + 1) * kTile, size.height());
     return QRect(x, y, right - x, bottom - y);
+}
+
+struct TileRange
+{
+    int c0 = 0, r0 = 0, c1 = -1, r1 = -1;
+};
+
+// Tiles of a record of device size (w, h) under the part v of the sheet.
+TileRange tileRange(const QRectF &sheet, const QRectF &v, int w, int h, int cols, int rows)
+{
+    const int x0 = int((v.left() - sheet.left()) / sheet.width() * w);
+    const int y0 = int((v.top() - sheet.top()) / sheet.height() * h);
+    const int x1 = int(std::ceil((v.right() - sheet.left()) / sheet.width() * w));
+    const int y1 = int(std::ceil((v.bottom() - sheet.top()) / sheet.height() * h));
+    TileRange range;
+    range.c0 = std::clamp(x0 / kTile, 0, cols - 1);
+    range.c1 = std::clamp(std::max(x0, x1 - 1) / kTile, 0, cols - 1);
+    range.r0 = std::clamp(y0 / kTile, 0, rows - 1);
+    range.r1 = std::clamp(std::max(y0, y1 - 1) / kTile, 0, rows - 1);
+    return range;
 }
 
 double toMb(qint64 bytes)
@@ -139,18 +151,8 @@ void PdfCanvas::paintPageTiles(QPainter &painter, int page, const QRectF &sheet)
 
     const int w = record.size.width();
     const int h = record.size.height();
-    auto range = [&](const QRectF &v, int &c0, int &r0, int &c1, int &r1) {
-        const int x0 = int((v.left() - sheet.left()) / sheet.width() * w);
-        const int y0 = int((v.top() - sheet.top()) / sheet.height() * h);
-        const int x1 = int(std::ceil((v.right() - sheet.left()) / sheet.width() * w));
-        const int y1 = int(std::ceil((v.bottom() - sheet.top()) / sheet.height() * h));
-        c0 = std::clamp(x0 / kTile, 0, record.cols - 1);
-        c1 = std::clamp(std::max(x0, x1 - 1) / kTile, 0, record.cols - 1);
-        r0 = std::clamp(y0 / kTile, 0, record.rows - 1);
-        r1 = std::clamp(std::max(y0, y1 - 1) / kTile, 0, record.rows - 1);
-    };
-    int c0, r0, c1, r1;
-    range(visible, c0, r0, c1, r1);
+    const TileRange range = tileRange(sheet, visible, w, h, record.cols, record.rows);
+    const int c0 = range.c0, r0 = range.r0, c1 = range.c1, r1 = range.r1;
 
     int mc0 = record.cols, mr0 = record.rows, mc1 = -1, mr1 = -1;
     for (int r = r0; r <= r1; ++r) {
@@ -223,22 +225,13 @@ void PdfCanvas::trimPage(int page, PageTiles &record, const QRectF &sheet)
 {
     Q_UNUSED(page);
     const QRectF inViewport = sheet.intersected(QRectF(viewport()->rect()));
-    int c0 = 0, r0 = 0, c1 = -1, r1 = -1;
-    if (!inViewport.isEmpty()) {
-        const int w = record.size.width();
-        const int h = record.size.height();
-        const int x0 = int((inViewport.left() - sheet.left()) / sheet.width() * w);
-        const int y0 = int((inViewport.top() - sheet.top()) / sheet.height() * h);
-        const int x1 = int(std::ceil((inViewport.right() - sheet.left()) / sheet.width() * w));
-        const int y1 = int(std::ceil((inViewport.bottom() - sheet.top()) / sheet.height() * h));
-        c0 = std::clamp(x0 / kTile, 0, record.cols - 1);
-        c1 = std::clamp(std::max(x0, x1 - 1) / kTile, 0, record.cols - 1);
-        r0 = std::clamp(y0 / kTile, 0, record.rows - 1);
-        r1 = std::clamp(std::max(y0, y1 - 1) / kTile, 0, record.rows - 1);
-    }
+    TileRange keep;
+    if (!inViewport.isEmpty())
+        keep = tileRange(sheet, inViewport, record.size.width(), record.size.height(),
+                         record.cols, record.rows);
     for (int r = 0; r < record.rows; ++r) {
         for (int c = 0; c < record.cols; ++c) {
-            if (c >= c0 && c <= c1 && r >= r0 && r <= r1)
+            if (c >= keep.c0 && c <= keep.c1 && r >= keep.r0 && r <= keep.r1)
                 continue;
             QImage &tile = record.tiles[r * record.cols + c];
             if (tile.isNull())
@@ -319,7 +312,7 @@ bool PdfCanvas::ensurePreview(int page, PageTiles &record)
     QElapsedTimer timer;
     timer.start();
     ++m_syncRenders;
-    record.preview = m_document->render(page, size, wholePageOptions());
+    record.preview = m_document->render(page, size, pageRenderOptions());
     if (record.preview.isNull())
         return false;
     record.bytes += record.preview.sizeInBytes();
@@ -462,33 +455,4 @@ void PdfCanvas::reportMeasurement(int page, qint64 ms, const QSize &size)
         logInfo(QStringLiteral("render"), QStringLiteral("第 %1 页栅格化 %2 ms（%3×%4）")
                                                   .arg(page + 1).arg(ms)
                                                   .arg(size.width()).arg(size.height()));
-}
-
-QSize PdfCanvas::thumbnailSize(int page, const QSize &requested) const
-{
-    const QSizeF pt = pageSizePt(page);
-    int width = requested.width() > 0 ? requested.width() : int(std::lround(pt.width()));
-    width = std::clamp(width, 1, 2048);
-    int height = pt.width() > 0 ? int(std::lround(pt.height() * width / pt.width()))
-                                : requested.height();
-    height = std::clamp(height, 1, 4096);
-    return QSize(width, height);
-}
-
-quint64 PdfCanvas::requestThumbnail(int page, const QSize &requested)
-{
-    if (!m_renderer || !m_document || page < 0 || page >= pageCount())
-        return 0;
-    const quint64 id = m_renderer->requestPage(page, thumbnailSize(page, requested),
-                                               wholePageOptions());
-    if (id != 0)
-        m_thumbnailIds.insert(id);
-    return id;
-}
-
-QImage PdfCanvas::renderPageImage(int page, const QSize &requested)
-{
-    if (!m_document || page < 0 || page >= pageCount() || requested.isEmpty())
-        return QImage();
-    return m_document->render(page, requested, wholePageOptions());
 }

@@ -40,6 +40,18 @@ public:
         block.fill(Qt::white);
         c.storeBlock(record, block, 0, 0, record.cols - 1, record.rows - 1);
     }
+    // Every tile of the page present, one small block per tile.
+    void fillPage(int page, const QSize &size)
+    {
+        auto &record = c.pageTiles(page, size);
+        for (int r = 0; r < record.rows; ++r) {
+            for (int col = 0; col < record.cols; ++col) {
+                QImage block(PdfCanvas::kTileSize, PdfCanvas::kTileSize, QImage::Format_ARGB32_Premultiplied);
+                block.fill(Qt::white);
+                c.storeBlock(record, block, col, r, col, r);
+            }
+        }
+    }
     void setByteCap(qint64 cap) { c.m_byteCap = cap; }
     void evict() { c.evictTiles(); }
     QPdfPageRenderer *renderer() const { return c.m_renderer; }
@@ -250,6 +262,27 @@ private slots:
         access.evict();
         QCOMPARE(canvas.cachedPages(), QList<int>({ 0 }));
         QCOMPARE(canvas.tileCacheBytes(), perPage);
+    }
+
+    void hugePageIsTrimmedToTheView()
+    {
+        PdfCanvas canvas;
+        canvas.resize(800, 600);
+        hideFromScreen(canvas);
+        QVERIFY(canvas.openPdf(pdf(QStringLiteral("a4x6.pdf"), QList<QSizeF>(6, QSizeF(595, 842)))));
+        CanvasTestAccess access(canvas);
+        const QSize size(5100, 5100); // 10 x 10 tiles, about 100 MiB
+        access.fillPage(0, size);
+        QVERIFY(canvas.tileCacheBytes() > PdfCanvas::kPageTrimBytes);
+        QImage target(canvas.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&target);
+        access.paintTiles(painter, 0, QRectF(QPointF(0, 0), QSizeF(size)));
+        painter.end();
+        // Only the tiles under the viewport (800 x 600: 2 x 2 tiles) stay.
+        QCOMPARE(canvas.cachedTileCount(0), 4);
+        QVERIFY(!access.tile(0, 1, 1).isNull());
+        QVERIFY(access.tile(0, 2, 0).isNull());
+        QCOMPARE(canvas.tileCacheBytes(), 4 * qint64(512 * 512 * 4));
     }
 
     void twoRendersOneMeasurement()
