@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QRectF>
+
+class QPainter;
+
+// The program's simple line glyphs, drawn on a 24-unit design grid scaled to
+// the smaller side of the target rectangle and centred in it. Numbers are
+// stable (0..32); widgets add their glyphs here as they need them.
+enum class Glyph {
+    Document = 0,  // a sheet with a folded corner and two text lines
+    PenStroke = 1, // a curved pen stroke
+    Eraser = 2,
+    PageGrid = 3,
+};
+
+constexpr int kGlyphCount = 33;
+
+// Draws glyph as line art with the given colour and line width (in target
+// pixels). second, where a glyph has a second part, colours it; an invalid
+// second colour uses color. Unknown glyph numbers draw nothing.
+void paintGlyph(QPainter &painter, Glyph glyph, const QRectF &rect, const QColor &color,
+                double lineWidth, const QColor &second = QColor());
+void paintGlyph(QPainter &painter, int glyph, const QRectF &rect, const QColor &color,
+                double lineWidth, const QColor &second = QColor());

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Process figures for the measuring switches.
+// Milliseconds since this process started (coarse: the clock-tick resolution
+// of the system), or -1 when unknown.
+qint64 processUptimeMs();
+// Peak resident set size in MiB, or -1 when unknown.
+double peakRssMb();

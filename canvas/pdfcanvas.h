@@ -1,0 +1,226 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QSet>
+#include <QSizeF>
+#include <QString>
+
+class QPdfDocument;
+class QPdfPageRenderer;
+class QPdfDocumentRenderOptions;
+class QPainter;
+class QTimer;
+
+// One open document's view and ink. Members are split over files by concern:
+// canvas/pdfcanvas.cpp (construction, document), canvas/layout.cpp,
+// canvas/tiles.cpp, canvas/pagerender.cpp, canvas/paint.cpp, and the ink/ files for ink and input.
+//
+// Coordinate spaces, named in every declaration below:
+//   points   - PDF points of one page
+//   content  - logical pixels of the whole vertical strip of sheets
+//   viewport - logical pixels of what is on screen
+//   device   - physical pixels (tiles only)
+class PdfCanvas : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    enum class InkTool { Pen = 0, Eraser = 1, Move = 2 };
+    Q_ENUM(InkTool)
+
+    explicit PdfCanvas(QWidget *parent = nullptr);
+    ~PdfCanvas() override;
+
+    // ---- Document & layout (canvas/pdfcanvas.cpp, canvas/layout.cpp) ----
+    bool openPdf(const QString &path, QString *error = nullptr);
+    void closeDocument();
+    bool hasDocument() const { return m_document != nullptr; }
+    QString path() const { return m_path; }
+    int pageCount() const { return int(m_pageSizes.size()); }
+    QSizeF pageSizePt(int page) const;
+    int currentPage() const;
+    void goToPage(int page);
+    QRectF pageRect(int page) const;                      // viewport
+    int pageAt(const QPointF &viewportPos) const;
+    QPointF pageFraction(int page, const QPointF &viewportPos) const;
+    void relayout();
+    int documentSerial() const { return m_documentSerial; }
+    double scale() const { return m_scale; }              // logical pixels per point
+    double contentHeight() const { return m_contentHeight; }
+    double contentWidth() const { return m_contentWidth; }
+    double sheetCornerRadius() const { return m_cornerRadius; }
+    // Completed layouts since construction (the cache key skips the rest).
+    int layoutCount() const { return m_layoutCount; }
+    static int relayoutRefusals();
+
+    // ---- Tiles (canvas/tiles.cpp) ----
+    static constexpr int kTileSize = 512;                 // device pixels
+    static constexpr qint64 kByteCap = 167772160;         // 160 MiB
+    static constexpr qint64 kPageTrimBytes = 100663296;   // 96 MiB
+    static constexpr int kMaxRequests = 4;
+
+    void dropAllTiles();
+    quint64 requestThumbnail(int page, const QSize &requested);
+    QImage renderPageImage(int page, const QSize &requested);
+    QSize thumbnailSize(int page, const QSize &requested) const;
+    static quint64 tileKey(quint64 generation, int page, int col, int row);
+    static QPdfDocumentRenderOptions pageRenderOptions();
+
+    // Read-only counters for diagnostics, benchmarks and tests.
+    int syncRenderCount() const { return m_syncRenders; }
+    qint64 tileCacheBytes() const { return m_totalBytes; }
+    qint64 byteCap() const { return m_byteCap; }
+    int outstandingRequests() const { return int(m_requests.size()); }
+    quint64 tileGeneration() const { return m_tileGeneration; }
+    QList<int> cachedPages() const { return m_recency; }
+    // Device size a page's tiles are held at, and how many of its tiles exist.
+    QSize cachedPageSize(int page) const;
+    int cachedTileCount(int page) const;
+    QSize tileGrid(int page) const;                       // cols x rows
+
+    // ---- Zoom & scrolling (the full anchored zoom and the glide come later) ----
+    static constexpr double kMinZoom = 0.25;
+    static constexpr double kMaxZoom = 4.0;
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
+
+    // ---- Painting (canvas/paint.cpp) ----
+    void applyCanvasTheme();
+    static QString canvasStyleSheet();
+    static int paintCount();
+    static int paintRefusals();
+    // Input counts for the once-per-second probe line.
+    static void noteProbeInput(int events, int samples);
+    static void noteProbeRaster();
+
+signals:
+    void pageChanged(int page, int count);
+    void zoomChanged(double zoom);
+    void renderMeasured(qlonglong ms, QSize size);
+    void thumbnailRendered(qulonglong requestId, QImage image);
+    // Ink half.
+    void inkChanged(int strokes);
+    void undoStateChanged();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    // ---- Document & layout ----
+    struct PageSlot
+    {
+        double top = 0;    // content
+        double width = 0;
+        double height = 0;
+    };
+    struct LayoutKey
+    {
+        const QPdfDocument *document = nullptr;
+        double zoom = 0;
+        int width = -1;
+        int height = -1;
+        int pages = -1;
+        double widest = -1;
+        bool operator==(const LayoutKey &o) const;
+    };
+    void detachDocument();
+    int pageAtContentY(double contentY) const;
+    void onVerticalValueChanged();
+    void checkDeviceRatio();
+
+    QPdfDocument *m_document = nullptr;
+    QString m_path;
+    QList<QSizeF> m_pageSizes;                            // points
+    double m_widestPt = 595;
+    int m_documentSerial = 0;
+    QList<PageSlot> m_slots;
+    double m_contentHeight = 0;
+    double m_contentWidth = 0;
+    LayoutKey m_layoutKey;
+    int m_layoutCount = 0;
+    double m_lastRatio = 0;
+
+    // View metrics from the canvas font.
+    double m_pageGap = 14;
+    double m_sideMargin = 14;
+    int m_topMargin = 8;
+    int m_bottomMargin = 20;
+    double m_cornerRadius = 4;
+    double m_bandHeight = 12;
+
+    // ---- Tiles ----
+    struct PageTiles
+    {
+        QSize size;                                       // device
+        int cols = 1;
+        int rows = 1;
+        QList<QImage> tiles;
+        QImage preview;
+        qint64 bytes = 0;
+    };
+    struct TileRequest
+    {
+        int page = -1;
+        int c0 = 0, r0 = 0, c1 = 0, r1 = 0;
+        quint64 generation = 0;
+        QSize size;                                       // device
+    };
+    enum class ClipUse { WithPainterClip, ViewportOnly };
+    double tileRatio() const;
+    QSize sheetDeviceSize(const QRectF &sheet) const;
+    PageTiles &pageTiles(int page, const QSize &size);
+    void paintPageTiles(QPainter &painter, int page, const QRectF &sheet);
+    bool renderBlockNow(int page, PageTiles &record, int c0, int r0, int c1, int r1);
+    void storeBlock(PageTiles &record, const QImage &block, int c0, int r0, int c1, int r1);
+    bool ensurePreview(int page, PageTiles &record);
+    void requestBlock(int page, PageTiles &record, int c0, int r0, int c1, int r1);
+    void onPageRendered(int page, QSize imageSize, const QImage &image,
+                        const QPdfDocumentRenderOptions &options, quint64 requestId);
+    void trimPage(int page, PageTiles &record, const QRectF &sheet);
+    void evictTiles();
+    void reportMeasurement(int page, qint64 ms, const QSize &size);
+    bool prefetchAllowed() const;
+
+    QPdfPageRenderer *m_renderer = nullptr;
+    QHash<int, PageTiles> m_pageTiles;
+    QList<int> m_recency;                                 // oldest first
+    qint64 m_totalBytes = 0;
+    qint64 m_byteCap = kByteCap;
+    quint64 m_tileGeneration = 0;
+    QHash<quint64, TileRequest> m_requests;
+    QSet<quint64> m_pendingKeys;
+    QSet<quint64> m_thumbnailIds;
+    int m_syncRenders = 0;
+    qint64 m_measuredMs = 0;
+    QSize m_measuredSize;
+    bool m_measureQueued = false;
+
+    // ---- Zoom & scrolling ----
+    double m_zoom = 1.0;
+    double m_scale = 1.0;
+    bool m_zoomInFlight = false;
+    bool m_pinchInFlight = false;
+    QTimer *m_zoomSettleTimer = nullptr;
+    QElapsedTimer m_clock;
+    QTimer *m_glideTimer = nullptr;
+    QTimer *m_pointerPollTimer = nullptr;
+
+    // ---- Painting ----
+    void paintCanvas(QPainter &painter);
+    void paintEmptyState(QPainter &painter);
+    void paintDeskAndBand(QPainter &painter);
+
+    // ---- Ink (ink/*.cpp) ----
+    void paintPageInk(QPainter &painter, int page, const QRectF &sheet);
+    void resetInkState();
+
+    friend class CanvasTestAccess;
+};
