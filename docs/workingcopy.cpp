@@ -43,7 +43,27 @@ bool fileHoldsExactly(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-QString tempFolder() { return QDir::tempPath() + QStringLiteral("/lectern"); }
+// QDir::tempPath() is empty when TMPDIR names a missing folder; the program
+// then has no temp folder rather than one at the file-system root.
+QString tempFolder()
+{
+    const QString system = QDir::tempPath();
+    return system.isEmpty() ? QString() : system + QStringLiteral("/lectern");
+}
+
+namespace {
+
+bool ensureTempFolder(QString *error)
+{
+    const QString folder = tempFolder();
+    if (!folder.isEmpty() && QDir().mkpath(folder))
+        return true;
+    if (error)
+        *error = QStringLiteral("无法创建临时文件夹 %1").arg(folder.isEmpty() ? QDir::tempPath() : folder);
+    return false;
+}
+
+} // namespace
 
 QString tempKeyHash(const QString &key)
 {
@@ -52,6 +72,8 @@ QString tempKeyHash(const QString &key)
 
 QString workingCopyPath(const QString &sourcePath)
 {
+    if (tempFolder().isEmpty())
+        return QString();
     return tempFolder() + QStringLiteral("/work-") + tempKeyHash(QDir::toNativeSeparators(sourcePath))
         + QStringLiteral(".dpz");
 }
@@ -105,7 +127,7 @@ bool isTemporaryPath(const QString &path)
 int sweepFolder(const QString &folder, const QDateTime &cutoff)
 {
     const QDir dir(folder);
-    if (!dir.exists())
+    if (folder.isEmpty() || !dir.exists())
         return 0;
     const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Time | QDir::Reversed);
     int deleted = 0;
@@ -128,17 +150,16 @@ void sweepTempFolder()
 
 QString extractedPdfPath(const QString &packagePath)
 {
+    if (tempFolder().isEmpty())
+        return QString();
     return tempFolder() + QLatin1Char('/') + tempKeyHash(packagePath) + QStringLiteral(".pdf");
 }
 
 bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QString *pdfPathOut, QString *error)
 {
-    const QString target = extractedPdfPath(packagePath);
-    if (!QDir().mkpath(tempFolder())) {
-        if (error)
-            *error = QStringLiteral("无法创建临时文件夹 %1").arg(tempFolder());
+    if (!ensureTempFolder(error))
         return false;
-    }
+    const QString target = extractedPdfPath(packagePath);
     if (!fileHoldsExactly(target, pdf)) {
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly)) {
@@ -161,7 +182,7 @@ RestoreResult runRestoreGate(const QString &sourcePath)
 {
     RestoreResult result;
     const QString copy = workingCopyPath(sourcePath);
-    if (!QFileInfo::exists(copy))
+    if (copy.isEmpty() || !QFileInfo::exists(copy))
         return result;
     QJsonObject json;
     QString error;
@@ -188,16 +209,13 @@ RestoreResult runRestoreGate(const QString &sourcePath)
 bool writeWorkingCopy(const QString &sourcePath, const QByteArray &pdf, const QJsonObject &annotations,
                       const QJsonObject &fingerprint, QString *error)
 {
-    if (!QDir().mkpath(tempFolder())) {
-        if (error)
-            *error = QStringLiteral("无法创建临时文件夹 %1").arg(tempFolder());
+    if (!ensureTempFolder(error))
         return false;
-    }
     return writePackage(workingCopyPath(sourcePath), pdf, annotations, error, fingerprint);
 }
 
 bool removeWorkingCopy(const QString &sourcePath)
 {
     const QString copy = workingCopyPath(sourcePath);
-    return !QFileInfo::exists(copy) || QFile::remove(copy);
+    return copy.isEmpty() || !QFileInfo::exists(copy) || QFile::remove(copy);
 }

@@ -298,6 +298,8 @@ void TestPackage::twoSavesAreIdentical()
     QCOMPARE(readFile(a), readFile(b));
     QVERIFY(writePackage(a, pdf, sampleInk()));
     QCOMPARE(readFile(a), readFile(b));
+    // The streamed file is exactly the archive laid out in memory.
+    QCOMPARE(readFile(a), encodePackage(pdf, sampleInk(), QJsonObject(), a));
 }
 
 void TestPackage::standardToolsAcceptOurPackage()

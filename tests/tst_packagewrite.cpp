@@ -157,7 +157,11 @@ void TestPackageWrite::killedSaveLeavesOldOrNew()
     inkA.insert(QStringLiteral("which"), QStringLiteral("A"));
     QJsonObject inkB = sampleInk();
     inkB.insert(QStringLiteral("which"), QStringLiteral("B"));
+    // Kill moments are spread over a few save durations of this machine.
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(writePackage(path, pdfA, inkA));
+    const int spreadMs = int(qMax<qint64>(20, 3 * clock.elapsed()));
 
     constexpr int kRounds = 12;
     QRandomGenerator gen(42);
@@ -171,7 +175,7 @@ void TestPackageWrite::killedSaveLeavesOldOrNew()
                     _exit(2);
             }
         }
-        QTest::qSleep(20 + gen.bounded(400));
+        QTest::qSleep(5 + gen.bounded(spreadMs));
         QCOMPARE(kill(pid, SIGKILL), 0);
         int status = 0;
         QCOMPARE(waitpid(pid, &status, 0), pid);
@@ -184,7 +188,7 @@ void TestPackageWrite::killedSaveLeavesOldOrNew()
         QCOMPARE(pdf, isB ? pdfB : pdfA);
         seenB += isB ? 1 : 0;
     }
-    qInfo("killed %d saves; target held the second package %d times; %d files left", kRounds, seenB, int(QDir(dir.path()).entryList(QDir::Files|QDir::Hidden).size()));
+    qInfo("killed %d saves; the target held the second package %d times", kRounds, seenB);
 }
 
 void TestPackageWrite::largeSaveAgainstCopy()
