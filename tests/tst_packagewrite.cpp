@@ -161,7 +161,7 @@ void TestPackageWrite::killedSaveLeavesOldOrNew()
     QElapsedTimer clock;
     clock.start();
     QVERIFY(writePackage(path, pdfA, inkA));
-    const int spreadMs = int(qMax<qint64>(20, 3 * clock.elapsed()));
+    const int spreadMs = int(qMax<qint64>(20, 8 * clock.elapsed()));
 
     constexpr int kRounds = 12;
     QRandomGenerator gen(42);

@@ -252,7 +252,8 @@ void TestWorkingCopy::unreadableWorkingCopyIsOnlyLogged()
     const QString source = dir.filePath(QStringLiteral("a.pdf"));
     QVERIFY(writeFile(source, pdfBytes('e')));
     QVERIFY(QDir().mkpath(tempFolder()));
-    QVERIFY(writeFile(workingCopyPath(source), QByteArray("PK\x03\x04 torn by a power cut", 27)));
+    constexpr char kTorn[] = "PK\x03\x04 torn by a power cut";
+    QVERIFY(writeFile(workingCopyPath(source), QByteArray(kTorn, sizeof kTorn - 1)));
     const RestoreResult r = runRestoreGate(source);
     QCOMPARE(r.outcome, RestoreResult::Outcome::Unreadable);
     QVERIFY(r.statusText.isEmpty());
