@@ -159,6 +159,8 @@ private slots:
     void readsForeignArchive();
     void badInput_data();
     void badInput();
+    void unopenableFile_data();
+    void unopenableFile();
     void duplicateNameLaterWins();
     void fuzzedPackagesNeverCrash();
     void looksLikePackageTest_data();
@@ -482,6 +484,25 @@ void TestPackage::badInput()
     const QByteArray exact(bytes.constData(), bytes.size());
     QVERIFY(!decodePackage(exact, path, &pdf, &json, &memoryError));
     QCOMPARE(memoryError, error);
+}
+
+void TestPackage::unopenableFile_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::newRow("missing") << QStringLiteral("missing.dpz");
+    QTest::newRow("a folder") << QStringLiteral("folder.dpz");
+}
+
+void TestPackage::unopenableFile()
+{
+    QFETCH(QString, relative);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.dpz")));
+    const QString path = dir.filePath(relative);
+    QString error;
+    QVERIFY(!readPackage(path, nullptr, nullptr, &error));
+    const QString prefix = QStringLiteral("无法打开 %1：").arg(path);
+    QVERIFY2(error.startsWith(prefix) && error.size() > prefix.size(), qPrintable(error));
 }
 
 void TestPackage::duplicateNameLaterWins()
