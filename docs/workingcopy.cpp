@@ -10,13 +10,18 @@
 #include <QJsonValue>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace {
 
 constexpr qint64 kHeadBytes = 65536;
 
 QString systemTempRoot()
 {
-    QString root = QDir(QDir::tempPath()).absolutePath();
+    const QString system = QDir::tempPath();
+    if (system.isEmpty())
+        return QString();
+    QString root = QDir(system).absolutePath();
     while (root.endsWith(QLatin1Char('/')))
         root.chop(1);
     return root;
@@ -59,7 +64,7 @@ bool ensureTempFolder(QString *error)
     if (!folder.isEmpty() && QDir().mkpath(folder))
         return true;
     if (error)
-        *error = QStringLiteral("无法创建临时文件夹 %1").arg(folder.isEmpty() ? QDir::tempPath() : folder);
+        *error = QStringLiteral("无法创建临时文件夹 %1").arg(folder.isEmpty() ? qEnvironmentVariable("TMPDIR") : folder);
     return false;
 }
 
@@ -120,6 +125,8 @@ bool isTemporaryPath(const QString &path)
         return false;
     const QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
     const QString root = systemTempRoot();
+    if (root.isEmpty())
+        return false;
     return absolute.compare(root, Qt::CaseInsensitive) == 0
         || absolute.startsWith(root + QLatin1Char('/'), Qt::CaseInsensitive);
 }

@@ -335,7 +335,9 @@ void TestWorkingCopy::extractionFailureIsReported()
     const bool wroteCopy = writeWorkingCopy(dir.filePath(QStringLiteral("a.pdf")), pdfBytes('g'), inkWith(1),
                                             QJsonObject(), &copyError);
     const QString folder = tempFolder();
+    const bool workFolderTemporary = ::isTemporaryPath(QDir::currentPath() + QStringLiteral("/a.pdf"));
     qputenv("TMPDIR", savedTmp);
+    QVERIFY(!workFolderTemporary);
     QVERIFY(!extracted);
     QCOMPARE(pdfPath, QStringLiteral("unchanged"));
     QVERIFY(extractError.startsWith(QStringLiteral("无法创建临时文件夹 ")));
