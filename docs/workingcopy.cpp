@@ -1,12 +1,228 @@
 #include "docs/workingcopy.h"
 
+#include "docs/package.h"
+#include "system/diaglog.h"
+
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonValue>
+#include <QSaveFile>
 
-// Minimal bodies until the real working-copy code lands.
+#include <cstring>
 
-QString tempFolder() { return QDir::tempPath() + QStringLiteral("/lectern"); }
-QString workingCopyPath(const QString &) { return QString(); }
-QJsonObject sourceFingerprint(const QString &) { return {}; }
-bool sameSource(const QJsonObject &, const QJsonObject &) { return false; }
-bool isTemporaryPath(const QString &) { return false; }
-void sweepTempFolder() {}
+namespace {
+
+constexpr qint64 kHeadBytes = 65536;
+
+QString systemTempRoot()
+{
+    const QString system = QDir::tempPath();
+    if (system.isEmpty())
+        return QString();
+    QString root = QDir(system).absolutePath();
+    while (root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    return root;
+}
+
+// Compares a file with bytes in pieces, so a 200 MB PDF needs no second copy in memory.
+bool fileHoldsExactly(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size())
+        return false;
+    constexpr qint64 kChunk = 1 << 20;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    qint64 offset = 0;
+    while (offset < bytes.size()) {
+        const qint64 want = qMin(kChunk, bytes.size() - offset);
+        const qint64 got = file.read(buffer.data(), want);
+        if (got != want || memcmp(buffer.constData(), bytes.constData() + offset, size_t(want)) != 0)
+            return false;
+        offset += got;
+    }
+    return true;
+}
+
+} // namespace
+
+// QDir::tempPath() is empty when TMPDIR names a missing folder; the program
+// then has no temp folder rather than one at the file-system root.
+QString tempFolder()
+{
+    const QString system = QDir::tempPath();
+    return system.isEmpty() ? QString() : system + QStringLiteral("/lectern");
+}
+
+namespace {
+
+bool ensureTempFolder(QString *error)
+{
+    const QString folder = tempFolder();
+    if (!folder.isEmpty() && QDir().mkpath(folder))
+        return true;
+    if (error)
+        *error = QStringLiteral("无法创建临时文件夹 %1").arg(folder.isEmpty() ? qEnvironmentVariable("TMPDIR") : folder);
+    return false;
+}
+
+} // namespace
+
+QString tempKeyHash(const QString &key)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+QString workingCopyPath(const QString &sourcePath)
+{
+    if (tempFolder().isEmpty())
+        return QString();
+    return tempFolder() + QStringLiteral("/work-") + tempKeyHash(QDir::toNativeSeparators(sourcePath))
+        + QStringLiteral(".dpz");
+}
+
+QJsonObject sourceFingerprint(const QString &sourcePath)
+{
+    const QFileInfo info(sourcePath);
+    if (!info.exists() || !info.isFile())
+        return {};
+    QFile file(info.absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.read(kHeadBytes);
+    file.close();
+    QJsonObject fp;
+    fp.insert(QStringLiteral("path"), QDir::toNativeSeparators(info.absoluteFilePath()));
+    fp.insert(QStringLiteral("size"), double(info.size()));
+    fp.insert(QStringLiteral("mtimeMs"), double(info.lastModified().toMSecsSinceEpoch()));
+    fp.insert(QStringLiteral("head"),
+              QString::fromLatin1(QCryptographicHash::hash(head, QCryptographicHash::Sha1).toHex()));
+    return fp;
+}
+
+bool sameSource(const QJsonObject &a, const QJsonObject &b)
+{
+    const QString kPath = QStringLiteral("path");
+    const QString kHead = QStringLiteral("head");
+    const QString kSize = QStringLiteral("size");
+    const QString kMtime = QStringLiteral("mtimeMs");
+    for (const QJsonObject *o : { &a, &b }) {
+        if (!o->value(kPath).isString() || !o->value(kHead).isString() || !o->value(kSize).isDouble()
+            || !o->value(kMtime).isDouble())
+            return false;
+    }
+    return a.value(kPath).toString() == b.value(kPath).toString()
+        && a.value(kSize).toDouble() == b.value(kSize).toDouble()
+        && a.value(kMtime).toDouble() == b.value(kMtime).toDouble()
+        && a.value(kHead).toString() == b.value(kHead).toString();
+}
+
+bool isTemporaryPath(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    const QString root = systemTempRoot();
+    if (root.isEmpty())
+        return false;
+    return absolute.compare(root, Qt::CaseInsensitive) == 0
+        || absolute.startsWith(root + QLatin1Char('/'), Qt::CaseInsensitive);
+}
+
+int sweepFolder(const QString &folder, const QDateTime &cutoff)
+{
+    const QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists())
+        return 0;
+    const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Time | QDir::Reversed);
+    int deleted = 0;
+    for (const QFileInfo &info : files) {
+        if (!(info.lastModified() < cutoff))
+            break;
+        if (QFile::remove(info.absoluteFilePath()))
+            ++deleted;
+    }
+    return deleted;
+}
+
+void sweepTempFolder()
+{
+    constexpr int kMaxAgeDays = 14;
+    const int deleted = sweepFolder(tempFolder(), QDateTime::currentDateTime().addDays(-kMaxAgeDays));
+    if (deleted > 0 && isLogEnabled())
+        logInfo(QStringLiteral("cache"), QStringLiteral("清理临时工作副本 %1 个（超过 %2 天）").arg(deleted).arg(kMaxAgeDays));
+}
+
+QString extractedPdfPath(const QString &packagePath)
+{
+    if (tempFolder().isEmpty())
+        return QString();
+    return tempFolder() + QLatin1Char('/') + tempKeyHash(packagePath) + QStringLiteral(".pdf");
+}
+
+bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QString *pdfPathOut, QString *error)
+{
+    if (!ensureTempFolder(error))
+        return false;
+    const QString target = extractedPdfPath(packagePath);
+    if (!fileHoldsExactly(target, pdf)) {
+        QSaveFile file(target);
+        if (!file.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = QStringLiteral("无法写入 %1：%2").arg(target, file.errorString());
+            return false;
+        }
+        if (file.write(pdf) != pdf.size() || !file.commit()) {
+            if (error)
+                *error = QStringLiteral("写入 %1 失败：%2").arg(target, file.errorString());
+            return false;
+        }
+    }
+    if (pdfPathOut)
+        *pdfPathOut = target;
+    return true;
+}
+
+RestoreResult runRestoreGate(const QString &sourcePath)
+{
+    RestoreResult result;
+    const QString copy = workingCopyPath(sourcePath);
+    if (copy.isEmpty() || !QFileInfo::exists(copy))
+        return result;
+    QJsonObject json;
+    QString error;
+    if (!readPackage(copy, nullptr, &json, &error)) {
+        logInfo(QStringLiteral("open"), QStringLiteral("工作副本读取失败：%1（%2）").arg(copy, error));
+        result.outcome = RestoreResult::Outcome::Unreadable;
+        return result;
+    }
+    const QJsonObject stored = json.value(QStringLiteral("source")).toObject();
+    if (sameSource(stored, sourceFingerprint(sourcePath))) {
+        result.outcome = RestoreResult::Outcome::Restored;
+        result.annotations = json;
+        result.statusText = QStringLiteral("已恢复上次未另存的批注");
+        result.statusTimeoutMs = 5000;
+        return result;
+    }
+    logInfo(QStringLiteral("open"), QStringLiteral("工作副本与源文件不一致，未恢复批注：%1（源 %2）").arg(copy, sourcePath));
+    result.outcome = RestoreResult::Outcome::Mismatch;
+    result.statusText = QStringLiteral("工作副本与源文件不一致，未恢复批注");
+    result.statusTimeoutMs = 8000;
+    return result;
+}
+
+bool writeWorkingCopy(const QString &sourcePath, const QByteArray &pdf, const QJsonObject &annotations,
+                      const QJsonObject &fingerprint, QString *error)
+{
+    if (!ensureTempFolder(error))
+        return false;
+    return writePackage(workingCopyPath(sourcePath), pdf, annotations, error, fingerprint);
+}
+
+bool removeWorkingCopy(const QString &sourcePath)
+{
+    const QString copy = workingCopyPath(sourcePath);
+    return copy.isEmpty() || !QFileInfo::exists(copy) || QFile::remove(copy);
+}

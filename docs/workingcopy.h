@@ -1,14 +1,54 @@
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QString>
 
 // Working copies, source fingerprints and the program's temporary folder.
+// Every temporary file of the program lives directly in tempFolder(), named
+// by the SHA-1 of a key; the start-up sweep removes those older than 14 days.
 
 QString tempFolder();
+// SHA-1 of the UTF-8 bytes of key as 40 lower-case hex digits.
+QString tempKeyHash(const QString &key);
 QString workingCopyPath(const QString &sourcePath);
 QJsonObject sourceFingerprint(const QString &sourcePath);
 bool sameSource(const QJsonObject &a, const QJsonObject &b);
 // Whether path lies in the system temporary area (never a recent file).
 bool isTemporaryPath(const QString &path);
 void sweepTempFolder();
+// Deletes the regular files directly in folder modified before cutoff;
+// returns how many were deleted.
+int sweepFolder(const QString &folder, const QDateTime &cutoff);
+
+// Where the PDF of an opened package is extracted so the PDF engine can read it.
+QString extractedPdfPath(const QString &packagePath);
+// Makes extractedPdfPath(packagePath) hold exactly pdf. A file already there
+// is reused only when its bytes are pdf (the package may have been replaced
+// by one around another PDF since); otherwise it is rewritten atomically.
+// On failure the open shows "打开失败：无法写入临时文件"; error gets the
+// writer's detail for the log.
+bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QString *pdfPathOut,
+                       QString *error = nullptr);
+
+// Outcome of the restore gate, run after a non-package document has loaded.
+struct RestoreResult
+{
+    enum class Outcome { NoWorkingCopy, Unreadable, Restored, Mismatch };
+    Outcome outcome = Outcome::NoWorkingCopy;
+    QJsonObject annotations; // to import into the canvas when Restored
+    QString statusText; // to show once the tab is in place; empty for none
+    int statusTimeoutMs = 0;
+};
+// Looks for the working copy of sourcePath and hands out its ink only when
+// the source is provably unchanged since it was written. Logs under "open".
+RestoreResult runRestoreGate(const QString &sourcePath);
+
+// Writes the working copy of sourcePath (creating the temporary folder).
+// fingerprint is the source's fingerprint taken when the document was
+// loaded, so ink drawn on those bytes never gets attached to a newer file.
+bool writeWorkingCopy(const QString &sourcePath, const QByteArray &pdf, const QJsonObject &annotations,
+                      const QJsonObject &fingerprint, QString *error = nullptr);
+// Removes the working copy of sourcePath (discarded ink must not come back).
+bool removeWorkingCopy(const QString &sourcePath);

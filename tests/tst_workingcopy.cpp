@@ -1,0 +1,419 @@
+#include "docs/package.h"
+#include "docs/workingcopy.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Working copies: the path rule, the fingerprint and its comparison, the
+// restore gate, extracted package PDFs, the start-up sweep and the rule that
+// keeps temporary files out of the recent list.
+namespace {
+
+QJsonObject inkWith(int strokes)
+{
+    QJsonArray list;
+    for (int i = 0; i < strokes; ++i)
+        list.append(QJsonObject{ { QStringLiteral("c"), QStringLiteral("#2e7d32") },
+                                 { QStringLiteral("w"), 0.003 },
+                                 { QStringLiteral("p"), QJsonArray{ 0.1 * i, 0.2, 0.3, 0.4 } } });
+    return QJsonObject{ { QStringLiteral("version"), 1 },
+                        { QStringLiteral("pages"), QJsonObject{ { QStringLiteral("0"), list } } } };
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool setModified(const QString &path, const QDateTime &when)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+QString sha1Hex(const QString &text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+QByteArray pdfBytes(char fill, int size = 100000)
+{
+    return QByteArray("%PDF-1.4\n") + QByteArray(size, fill);
+}
+
+} // namespace
+
+class TestWorkingCopy : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void workingCopyPathRule();
+    void fingerprintOfFiles();
+    void sameSource_data();
+    void sameSource();
+    void fingerprintNoticesChanges();
+    void restoreGate();
+    void unreadableWorkingCopyIsOnlyLogged();
+    void discardedWorkingCopyIsGone();
+    void extractedPdfIsReusedOnlyWhenIdentical();
+    void extractionFailureIsReported_data();
+    void extractionFailureIsReported();
+    void isTemporaryPath_data();
+    void isTemporaryPath();
+    void sweepRemovesOnlyOldFiles();
+
+private:
+    QTemporaryDir m_tmp;
+};
+
+void TestWorkingCopy::initTestCase()
+{
+    // The cases wipe the program temp folder: give them one of their own even
+    // when the test runs outside its sandbox.
+    QVERIFY(m_tmp.isValid());
+    qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+    QCOMPARE(QDir::tempPath(), QDir(m_tmp.path()).canonicalPath());
+}
+
+void TestWorkingCopy::init()
+{
+    // Each case starts with an empty program temp folder.
+    QDir(tempFolder()).removeRecursively();
+}
+
+void TestWorkingCopy::workingCopyPathRule()
+{
+    const QString a = QStringLiteral("/home/teacher/课件/第一课.pdf");
+    const QString b = QStringLiteral("/home/teacher/课件/第二课.pdf");
+    QCOMPARE(workingCopyPath(a), workingCopyPath(a));
+    QVERIFY(workingCopyPath(a) != workingCopyPath(b));
+    QVERIFY(workingCopyPath(a).endsWith(QStringLiteral(".dpz")));
+    QVERIFY(workingCopyPath(a).contains(QStringLiteral("/lectern/work-")));
+    QVERIFY(::isTemporaryPath(workingCopyPath(a)));
+    QCOMPARE(workingCopyPath(a), QDir::tempPath() + QStringLiteral("/lectern/work-") + sha1Hex(a) + QStringLiteral(".dpz"));
+    // Two spellings of one file are two keys: nothing is made canonical.
+    QVERIFY(workingCopyPath(QStringLiteral("/home/teacher/./a.pdf")) != workingCopyPath(QStringLiteral("/home/teacher/a.pdf")));
+    QCOMPARE(extractedPdfPath(a), tempFolder() + QLatin1Char('/') + sha1Hex(a) + QStringLiteral(".pdf"));
+}
+
+void TestWorkingCopy::fingerprintOfFiles()
+{
+    QTemporaryDir dir;
+    QVERIFY(sourceFingerprint(dir.filePath(QStringLiteral("missing.pdf"))).isEmpty());
+    QVERIFY(sourceFingerprint(dir.path()).isEmpty());
+    QVERIFY(sourceFingerprint(QString()).isEmpty());
+
+    const QString path = dir.filePath(QStringLiteral("讲义.pdf"));
+    const QByteArray content = pdfBytes('a', 70000);
+    QVERIFY(writeFile(path, content));
+    const QJsonObject fp = sourceFingerprint(path);
+    QCOMPARE(fp.value(QStringLiteral("path")).toString(), QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    QCOMPARE(fp.value(QStringLiteral("size")).toDouble(), double(content.size()));
+    QCOMPARE(qint64(fp.value(QStringLiteral("mtimeMs")).toDouble()), QFileInfo(path).lastModified().toMSecsSinceEpoch());
+    const QString head = fp.value(QStringLiteral("head")).toString();
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{40}$")).match(head).hasMatch());
+    QCOMPARE(head, QString::fromLatin1(QCryptographicHash::hash(content.left(65536), QCryptographicHash::Sha1).toHex()));
+    QVERIFY(::sameSource(fp, fp));
+    QVERIFY(::sameSource(fp, sourceFingerprint(path)));
+}
+
+void TestWorkingCopy::sameSource_data()
+{
+    QTest::addColumn<QJsonObject>("a");
+    QTest::addColumn<QJsonObject>("b");
+    QTest::addColumn<bool>("same");
+    const QJsonObject fp{ { QStringLiteral("path"), QStringLiteral("/a/b.pdf") },
+                          { QStringLiteral("size"), 1000 },
+                          { QStringLiteral("mtimeMs"), 1700000000123.0 },
+                          { QStringLiteral("head"), QString(40, QLatin1Char('a')) } };
+    auto with = [&fp](const QString &key, const QJsonValue &v) {
+        QJsonObject o = fp;
+        if (v.isUndefined())
+            o.remove(key);
+        else
+            o.insert(key, v);
+        return o;
+    };
+    QTest::newRow("identical") << fp << fp << true;
+    QTest::newRow("two empty objects") << QJsonObject() << QJsonObject() << false;
+    QTest::newRow("one empty") << fp << QJsonObject() << false;
+    QTest::newRow("path letter case") << fp << with(QStringLiteral("path"), QStringLiteral("/A/b.pdf")) << false;
+    QTest::newRow("size") << fp << with(QStringLiteral("size"), 1001) << false;
+    QTest::newRow("mtime") << fp << with(QStringLiteral("mtimeMs"), 1700000000124.0) << false;
+    QTest::newRow("head") << fp << with(QStringLiteral("head"), QString(40, QLatin1Char('b'))) << false;
+    QTest::newRow("size as string") << with(QStringLiteral("size"), QStringLiteral("1000"))
+                                    << with(QStringLiteral("size"), QStringLiteral("1000")) << false;
+    QTest::newRow("head missing in both") << with(QStringLiteral("head"), QJsonValue::Undefined)
+                                          << with(QStringLiteral("head"), QJsonValue::Undefined) << false;
+    QTest::newRow("path as number") << with(QStringLiteral("path"), 5) << with(QStringLiteral("path"), 5) << false;
+}
+
+void TestWorkingCopy::sameSource()
+{
+    QFETCH(QJsonObject, a);
+    QFETCH(QJsonObject, b);
+    QFETCH(bool, same);
+    QCOMPARE(::sameSource(a, b), same);
+    QCOMPARE(::sameSource(b, a), same);
+}
+
+void TestWorkingCopy::fingerprintNoticesChanges()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.pdf"));
+    QVERIFY(writeFile(path, pdfBytes('a')));
+    const QDateTime stamp = QDateTime::currentDateTime().addSecs(-3600);
+    QVERIFY(setModified(path, stamp));
+    const QJsonObject original = sourceFingerprint(path);
+
+    // Same name, size and time, different first 64 KiB.
+    QVERIFY(writeFile(path, pdfBytes('b')));
+    QVERIFY(setModified(path, stamp));
+    QVERIFY(!::sameSource(original, sourceFingerprint(path)));
+
+    // Back to the original bytes: it matches again.
+    QVERIFY(writeFile(path, pdfBytes('a')));
+    QVERIFY(setModified(path, stamp));
+    QVERIFY(::sameSource(original, sourceFingerprint(path)));
+
+    // One byte appended.
+    QVERIFY(writeFile(path, pdfBytes('a') + 'x'));
+    QVERIFY(setModified(path, stamp));
+    QVERIFY(!::sameSource(original, sourceFingerprint(path)));
+
+    // Touched only.
+    QVERIFY(writeFile(path, pdfBytes('a')));
+    QVERIFY(setModified(path, stamp.addSecs(1)));
+    QVERIFY(!::sameSource(original, sourceFingerprint(path)));
+}
+
+void TestWorkingCopy::restoreGate()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("第三课.pdf"));
+    const QByteArray pdf = pdfBytes('c');
+    QVERIFY(writeFile(source, pdf));
+
+    RestoreResult none = runRestoreGate(source);
+    QCOMPARE(none.outcome, RestoreResult::Outcome::NoWorkingCopy);
+    QVERIFY(none.statusText.isEmpty());
+    QVERIFY(none.annotations.isEmpty());
+
+    // Written without the temp folder existing: the writer creates it.
+    QVERIFY(!QFileInfo::exists(tempFolder()));
+    QString error;
+    QVERIFY2(writeWorkingCopy(source, pdf, inkWith(3), sourceFingerprint(source), &error), qPrintable(error));
+    QByteArray storedPdf;
+    QJsonObject stored;
+    QVERIFY(readPackage(workingCopyPath(source), &storedPdf, &stored));
+    QCOMPARE(storedPdf, pdf);
+    QVERIFY(::sameSource(stored.value(QStringLiteral("source")).toObject(), sourceFingerprint(source)));
+
+    const RestoreResult restored = runRestoreGate(source);
+    QCOMPARE(restored.outcome, RestoreResult::Outcome::Restored);
+    QCOMPARE(restored.annotations.value(QStringLiteral("pages")), inkWith(3).value(QStringLiteral("pages")));
+    QCOMPARE(restored.statusText, QStringLiteral("已恢复上次未另存的批注"));
+    QCOMPARE(restored.statusTimeoutMs, 5000);
+    // Restoring keeps the working copy.
+    QVERIFY(QFileInfo::exists(workingCopyPath(source)));
+
+    // The teacher edits the PDF elsewhere: the old ink must not land on it.
+    QVERIFY(writeFile(source, pdfBytes('d')));
+    const RestoreResult mismatch = runRestoreGate(source);
+    QCOMPARE(mismatch.outcome, RestoreResult::Outcome::Mismatch);
+    QVERIFY(mismatch.annotations.isEmpty());
+    QCOMPARE(mismatch.statusText, QStringLiteral("工作副本与源文件不一致，未恢复批注"));
+    QCOMPARE(mismatch.statusTimeoutMs, 8000);
+    QVERIFY(QFileInfo::exists(workingCopyPath(source)));
+
+    // A source that went away matches nothing.
+    QVERIFY(QFile::remove(source));
+    QCOMPARE(runRestoreGate(source).outcome, RestoreResult::Outcome::Mismatch);
+}
+
+void TestWorkingCopy::unreadableWorkingCopyIsOnlyLogged()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("a.pdf"));
+    QVERIFY(writeFile(source, pdfBytes('e')));
+    QVERIFY(QDir().mkpath(tempFolder()));
+    constexpr char kTorn[] = "PK\x03\x04 torn by a power cut";
+    QVERIFY(writeFile(workingCopyPath(source), QByteArray(kTorn, sizeof kTorn - 1)));
+    const RestoreResult r = runRestoreGate(source);
+    QCOMPARE(r.outcome, RestoreResult::Outcome::Unreadable);
+    QVERIFY(r.statusText.isEmpty());
+    QVERIFY(r.annotations.isEmpty());
+}
+
+void TestWorkingCopy::discardedWorkingCopyIsGone()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("a.pdf"));
+    QVERIFY(writeFile(source, pdfBytes('f')));
+    QVERIFY(writeWorkingCopy(source, pdfBytes('f'), inkWith(1), sourceFingerprint(source)));
+    QVERIFY(removeWorkingCopy(source));
+    QVERIFY(!QFileInfo::exists(workingCopyPath(source)));
+    QCOMPARE(runRestoreGate(source).outcome, RestoreResult::Outcome::NoWorkingCopy);
+    QVERIFY(removeWorkingCopy(source)); // nothing to remove is fine
+}
+
+void TestWorkingCopy::extractedPdfIsReusedOnlyWhenIdentical()
+{
+    QTemporaryDir dir;
+    const QString package = dir.filePath(QStringLiteral("lesson.dpz"));
+    const QByteArray first = pdfBytes('1', 3 << 20);
+    QVERIFY(writePackage(package, first, inkWith(1)));
+
+    auto openPackage = [&package](QString *pdfPath) {
+        QByteArray pdf;
+        QString error;
+        return readPackage(package, &pdf, nullptr, &error) && extractPackagePdf(package, pdf, pdfPath, &error);
+    };
+    QString pdfPath;
+    QVERIFY(openPackage(&pdfPath));
+    QCOMPARE(pdfPath, extractedPdfPath(package));
+    QCOMPARE(readFile(pdfPath), first);
+
+    // Second open: the same bytes are reused, not written again.
+    const QDateTime old = QDateTime::currentDateTime().addDays(-2);
+    QVERIFY(setModified(pdfPath, old));
+    QVERIFY(openPackage(&pdfPath));
+    QCOMPARE(QFileInfo(pdfPath).lastModified(), old);
+
+    // The package is replaced by one around another PDF of the same size:
+    // the old extraction must not be shown under the new package's ink.
+    QByteArray second = first;
+    second[second.size() - 10] = 'X';
+    QVERIFY(writePackage(package, second, inkWith(2)));
+    QVERIFY(openPackage(&pdfPath));
+    QCOMPARE(readFile(pdfPath), second);
+
+    // An extraction cut short (say by a crash of an older version) is rewritten.
+    QVERIFY(writeFile(pdfPath, second.left(1000)));
+    QVERIFY(openPackage(&pdfPath));
+    QCOMPARE(readFile(pdfPath), second);
+
+    // Only the extracted PDF lives in the temp folder; the rewrite left no debris.
+    QCOMPARE(QDir(tempFolder()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{ QFileInfo(extractedPdfPath(package)).fileName() });
+}
+
+void TestWorkingCopy::extractionFailureIsReported_data()
+{
+    QTest::addColumn<QString>("tmpdir"); // relative to a scratch folder holding the regular file "file"
+    QTest::newRow("temp folder under a regular file") << QStringLiteral("file");
+    QTest::newRow("temp path missing") << QStringLiteral("missing/tmp");
+}
+
+void TestWorkingCopy::extractionFailureIsReported()
+{
+    QFETCH(QString, tmpdir);
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    QVERIFY(writeFile(blocker, "x"));
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(dir.filePath(tmpdir)));
+    QString pdfPath = QStringLiteral("unchanged");
+    QString extractError;
+    QString copyError;
+    const bool extracted = extractPackagePdf(dir.filePath(QStringLiteral("a.dpz")), pdfBytes('g'), &pdfPath, &extractError);
+    const bool wroteCopy = writeWorkingCopy(dir.filePath(QStringLiteral("a.pdf")), pdfBytes('g'), inkWith(1),
+                                            QJsonObject(), &copyError);
+    const QString folder = tempFolder();
+    const bool workFolderTemporary = ::isTemporaryPath(QDir::currentPath() + QStringLiteral("/a.pdf"));
+    qputenv("TMPDIR", savedTmp);
+    QVERIFY(!workFolderTemporary);
+    QVERIFY(!extracted);
+    QCOMPARE(pdfPath, QStringLiteral("unchanged"));
+    QVERIFY(extractError.startsWith(QStringLiteral("无法创建临时文件夹 ")));
+    QVERIFY(!wroteCopy);
+    QVERIFY(copyError.startsWith(QStringLiteral("无法创建临时文件夹 ")));
+    QCOMPARE(readFile(blocker), QByteArray("x"));
+    // Never a folder at the file-system root instead.
+    QVERIFY(folder.isEmpty() || folder.startsWith(dir.path()));
+}
+
+void TestWorkingCopy::isTemporaryPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("temporary");
+    const QString tmp = QDir(QDir::tempPath()).absolutePath();
+    QTest::newRow("temp folder itself") << tmp << true;
+    QTest::newRow("temp folder with slash") << tmp + QStringLiteral("/") << true;
+    QTest::newRow("working copy") << workingCopyPath(QStringLiteral("/x/y.pdf")) << true;
+    QTest::newRow("other program's temp file") << tmp + QStringLiteral("/mail/附件.pdf") << true;
+    QTest::newRow("other letter case") << tmp.toUpper() + QStringLiteral("/A.PDF") << true;
+    QTest::newRow("dot segments into temp") << tmp + QStringLiteral("/x/../y.pdf") << true;
+    QTest::newRow("sibling with longer name") << tmp + QStringLiteral("x/a.pdf") << false;
+    QTest::newRow("dot segments out of temp") << tmp + QStringLiteral("/../outside.pdf") << false;
+    QTest::newRow("home file") << QDir::homePath() + QStringLiteral("/课件/a.pdf") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestWorkingCopy::isTemporaryPath()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, temporary);
+    QCOMPARE(::isTemporaryPath(path), temporary);
+}
+
+void TestWorkingCopy::sweepRemovesOnlyOldFiles()
+{
+    QVERIFY(QDir().mkpath(tempFolder() + QStringLiteral("/sub")));
+    const QDateTime now = QDateTime::currentDateTime();
+    const QStringList oldNames{ QStringLiteral("work-old1.dpz"), QStringLiteral("old2.pdf"), QStringLiteral("old3.pdf") };
+    const QStringList newNames{ QStringLiteral("work-new1.dpz"), QStringLiteral("new2.pdf") };
+    int age = 30;
+    for (const QString &name : oldNames) {
+        QVERIFY(writeFile(tempFolder() + QLatin1Char('/') + name, "old"));
+        QVERIFY(setModified(tempFolder() + QLatin1Char('/') + name, now.addDays(-age--)));
+    }
+    for (const QString &name : newNames) {
+        QVERIFY(writeFile(tempFolder() + QLatin1Char('/') + name, "new"));
+        QVERIFY(setModified(tempFolder() + QLatin1Char('/') + name, now.addDays(-13)));
+    }
+    // Old entries that are not plain visible files stay.
+    QVERIFY(writeFile(tempFolder() + QStringLiteral("/.hidden"), "h"));
+    QVERIFY(setModified(tempFolder() + QStringLiteral("/.hidden"), now.addDays(-40)));
+    QVERIFY(writeFile(tempFolder() + QStringLiteral("/sub/inner.pdf"), "i"));
+    QVERIFY(setModified(tempFolder() + QStringLiteral("/sub/inner.pdf"), now.addDays(-40)));
+
+    QCOMPARE(sweepFolder(tempFolder(), now.addDays(-14)), 3);
+    QStringList left = QDir(tempFolder()).entryList(QDir::Files);
+    left.sort();
+    QStringList expected = newNames;
+    expected.sort();
+    QCOMPARE(left, expected);
+    QVERIFY(QFileInfo::exists(tempFolder() + QStringLiteral("/.hidden")));
+    QVERIFY(QFileInfo::exists(tempFolder() + QStringLiteral("/sub/inner.pdf")));
+
+    // The start-up entry sweeps the same folder with the 14-day limit.
+    QVERIFY(writeFile(tempFolder() + QStringLiteral("/stale.pdf"), "s"));
+    QVERIFY(setModified(tempFolder() + QStringLiteral("/stale.pdf"), now.addDays(-15)));
+    sweepTempFolder();
+    QVERIFY(!QFileInfo::exists(tempFolder() + QStringLiteral("/stale.pdf")));
+    QCOMPARE(QDir(tempFolder()).entryList(QDir::Files).size(), newNames.size());
+
+    // No folder, nothing to do.
+    QVERIFY(QDir(tempFolder()).removeRecursively());
+    sweepTempFolder();
+    QCOMPARE(sweepFolder(tempFolder(), now), 0);
+}
+
+QTEST_MAIN(TestWorkingCopy)
+#include "tst_workingcopy.moc"
