@@ -1,5 +1,7 @@
 #include "docs/workingcopy.h"
 
+#include "system/temppath.h"
+
 #include "docs/package.h"
 #include "system/diaglog.h"
 
@@ -121,14 +123,9 @@ bool sameSource(const QJsonObject &a, const QJsonObject &b)
 
 bool isTemporaryPath(const QString &path)
 {
-    if (path.isEmpty())
-        return false;
-    const QString absolute = QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath());
+    // An unusable temp root means nothing counts as temporary.
     const QString root = systemTempRoot();
-    if (root.isEmpty())
-        return false;
-    return absolute.compare(root, Qt::CaseInsensitive) == 0
-        || absolute.startsWith(root + QLatin1Char('/'), Qt::CaseInsensitive);
+    return !root.isEmpty() && pathIsUnderTempFolder(path, root);
 }
 
 int sweepFolder(const QString &folder, const QDateTime &cutoff)

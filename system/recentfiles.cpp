@@ -60,9 +60,7 @@ bool addRecentFile(const QString &path, QString *error)
             error->clear();
         return true;
     }
-    // isTemporaryPath is the documents' rule; the pure check below is the same
-    // rule and keeps the list safe until both share it.
-    if (isTemporaryPath(trimmed) || pathIsUnderTempFolder(trimmed, QDir::tempPath())) {
+    if (isTemporaryPath(trimmed)) {
         if (error)
             *error = QStringLiteral("临时文件不会加入最近项目");
         return false;
