@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ink/inkhistory.h"
+
 #include <QAbstractScrollArea>
+#include <QColor>
+#include <QJsonObject>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
@@ -98,6 +102,27 @@ public:
     static void noteProbeInput(int events, int samples);
     static void noteProbeRaster();
 
+    // ---- Ink model (ink/inkmodel.cpp) ----
+    static constexpr double kMinPenWidth = 1;
+    static constexpr double kMaxPenWidth = 24;
+    InkTool tool() const { return m_tool; }
+    void setTool(InkTool tool);
+    QColor penColor() const { return m_penColor; }
+    void setPenColor(const QColor &color);
+    double penWidth() const { return m_penWidth; }        // viewport pixels
+    void setPenWidth(double width);
+    double eraserRadius() const { return m_eraserRadius; } // viewport pixels
+    int strokeCount() const { return m_history.strokeCount(); }
+    int undoDepth() const { return m_history.undoDepth(); }
+    int redoDepth() const { return m_history.redoDepth(); }
+    const InkPages &ink() const { return m_history.ink(); }
+    void undo();
+    void redo();
+    void clearInk();
+    void clearPageInk();
+    QJsonObject exportAnnotations() const;
+    void importAnnotations(const QJsonObject &annotations);
+
 signals:
     void pageChanged(int page, int count);
     void zoomChanged(double zoom);
@@ -106,6 +131,9 @@ signals:
     // Ink half.
     void inkChanged(int strokes);
     void undoStateChanged();
+    void toolChanged();
+    void penChanged();
+    void eraserChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -221,6 +249,16 @@ private:
     // ---- Ink (ink/*.cpp) ----
     void paintPageInk(QPainter &painter, int page, const QRectF &sheet);
     void resetInkState();
+    void pushUndo();
+    // Drops a live stroke or erase gesture without committing it.
+    void cancelStroke();
+
+    InkHistory m_history;
+    InkTool m_tool = InkTool::Pen;
+    QColor m_penColor = QColor(211, 47, 47);
+    double m_penWidth = 4;
+    double m_eraserRadius = 14;
+    bool m_palmEraserEnabled = false;
 
     friend class CanvasTestAccess;
 };
