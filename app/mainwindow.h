@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 
-// The program's main window. For now it only reports what it was asked to open.
+class QStackedWidget;
+
+// The program's main window: one canvas per opened PDF in a page stack.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -11,4 +13,7 @@ public:
 
 public slots:
     void openPath(const QString &path);
+
+private:
+    QStackedWidget *m_stack = nullptr;
 };
