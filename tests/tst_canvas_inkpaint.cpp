@@ -99,6 +99,38 @@ private slots:
         canvas.undo();
         QCOMPARE(inkRun(grabViewport(canvas), x), 0);
     }
+
+    // A small repaint (one new sample's rectangle) culls strokes against its
+    // region; a stroke inside the region must still be drawn there.
+    void partialRepaintKeepsInkInsideIt_data()
+    {
+        QTest::addColumn<double>("fy");
+        QTest::newRow("upper stroke") << 0.2;
+        QTest::newRow("lower stroke") << 0.7;
+    }
+
+    void partialRepaintKeepsInkInsideIt()
+    {
+        QFETCH(double, fy);
+        PdfCanvas canvas;
+        canvas.resize(700, 900);
+        QVERIFY(canvas.openPdf(m_pdf));
+        canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+        canvas.setPenColor(QColor(220, 0, 0));
+        canvas.setPenWidth(6);
+        QWidget *vp = canvas.viewport();
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(canvas, 0.2, fy));
+        QTest::mouseMove(vp, at(canvas, 0.8, fy));
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at(canvas, 0.8, fy));
+        QCoreApplication::processEvents();
+
+        const QRect area(at(canvas, 0.5, fy) - QPoint(15, 15), QSize(30, 30));
+        QImage part(area.size(), QImage::Format_RGB32);
+        part.fill(Qt::white);
+        vp->render(&part, QPoint(), QRegion(area));
+        QVERIFY(inkRun(part, 15) >= 5);
+    }
 };
 
 QTEST_MAIN(TestCanvasInkPaint)
