@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ink/inkhistory.h"
+#include "ink/strokecapture.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -20,6 +21,8 @@ class QPdfPageRenderer;
 class QPdfDocumentRenderOptions;
 class QPainter;
 class QTimer;
+class QMouseEvent;
+class QTabletEvent;
 
 // One open document's view and ink. Members are split over files by concern:
 // canvas/pdfcanvas.cpp (construction, document), canvas/layout.cpp,
@@ -123,6 +126,22 @@ public:
     QJsonObject exportAnnotations() const;
     void importAnnotations(const QJsonObject &annotations);
 
+    // ---- Ink capture & painting (ink/capture.cpp, ink/inkpaint.cpp) ----
+    // Whether a begin may start an erase gesture regardless of the tool.
+    enum class EraseRequest { ByTool, Force };
+    // eraseRadius <= 0 uses the selected radius. Points are viewport pixels.
+    void beginStroke(const QPointF &viewportPos, EraseRequest erase = EraseRequest::ByTool,
+                     double widthFactor = 1.0, double eraseRadius = 0);
+    void addStrokePoint(const QPointF &viewportPos, double widthFactor = 1.0);
+    void commitStroke();
+    bool isDrawing() const { return m_drawing; }
+    int livePage() const { return m_livePage; }
+    const Stroke &liveStroke() const { return m_liveStroke; }
+    // Set by the input handler that begins a stroke (touch noise rule).
+    void setStrokeOrigin(StrokeOrigin origin) { m_strokeOrigin = origin; }
+    // Viewport rectangle the newest sample asked to repaint (null if none).
+    QRect lastInkDirtyRect() const { return m_lastInkDirtyRect; }
+
 signals:
     void pageChanged(int page, int count);
     void zoomChanged(double zoom);
@@ -140,6 +159,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent *event) override;
+    // Plain mouse and tablet writing (ink/input_basic.cpp).
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     // ---- Document & layout ----
@@ -259,6 +283,28 @@ private:
     double m_penWidth = 4;
     double m_eraserRadius = 14;
     bool m_palmEraserEnabled = false;
+
+    // ---- Ink capture & painting (ink/capture.cpp, ink/inkpaint.cpp) ----
+    // Holds this canvas's share of the process-wide inking gate, and gives
+    // it back when the canvas dies mid-stroke.
+    struct InkingGateHold
+    {
+        bool held = false;
+        void enter();
+        void leave();
+        ~InkingGateHold() { leave(); }
+    };
+    void repaintInk(const QRect &dirty);
+    bool handleTabletEvent(QTabletEvent *event);
+
+    bool m_drawing = false;
+    int m_livePage = -1;
+    Stroke m_liveStroke;
+    StrokeOrigin m_strokeOrigin = StrokeOrigin::MouseOrPen;
+    QVector<QPointF> m_touchHistory;                      // viewport
+    TouchFactorAverage m_factorAverage;
+    QRect m_lastInkDirtyRect;                             // viewport
+    InkingGateHold m_inkingGate;
 
     friend class CanvasTestAccess;
 };

@@ -8,7 +8,19 @@ void PdfCanvas::resetInkState()
     m_history.reset();
 }
 
-// No live stroke or erase gesture exists yet; capture fills this in.
+// Drops the live stroke without committing it. Emits nothing; the caller
+// repaints or emits as its own change requires.
 void PdfCanvas::cancelStroke()
 {
+    const bool hadLive = m_drawing && !m_liveStroke.points.isEmpty();
+    m_drawing = false;
+    m_inkingGate.leave();
+    m_livePage = -1;
+    m_liveStroke = Stroke();
+    m_touchHistory.clear();
+    m_factorAverage = TouchFactorAverage();
+    m_strokeOrigin = StrokeOrigin::MouseOrPen;
+    m_lastInkDirtyRect = QRect();
+    if (hadLive)
+        viewport()->update();
 }
