@@ -90,6 +90,16 @@ void PdfCanvas::commitStroke()
     m_drawing = false;
     m_inkingGate.leave();
 
+    // The committed stroke paints exactly like the live one (a dot keeps all
+    // its points), so only the stroke's own area needs a repaint: a full
+    // viewport repaint would redraw every stroke on a heavily inked page
+    // after each pen lift.
+    QRect strokeArea;
+    if (!m_liveStroke.points.isEmpty() && m_livePage >= 0) {
+        const QRectF sheet = pageRect(m_livePage);
+        strokeArea = strokeDirtyRect(sheet, m_liveStroke.points, int(m_liveStroke.points.size()), 0,
+                                     strokeRepaintPad(sheet.width() * m_liveStroke.width));
+    }
     if (!m_liveStroke.points.isEmpty() && m_livePage >= 0) {
         const StrokeJudgement judged =
                 judgeStroke(m_liveStroke.points, pageRect(m_livePage).width(), m_strokeOrigin);
@@ -106,5 +116,8 @@ void PdfCanvas::commitStroke()
     m_liveStroke = Stroke();
     m_livePage = -1;
     m_lastInkDirtyRect = QRect();
-    viewport()->update();
+    if (strokeArea.isNull())
+        viewport()->update();
+    else
+        viewport()->update(strokeArea);
 }
