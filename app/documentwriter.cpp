@@ -157,7 +157,10 @@ void WorkingCopyWriter::discard(PdfCanvas *canvas)
     const QString keyPath = it->keyPath;
     // Behind any write still queued, so nothing recreates the file after.
     runOnWorker([keyPath] { removeWorkingCopy(keyPath); }, Qt::BlockingQueuedConnection);
-    untrack(canvas);
+    // Still tracked: when a later prompt keeps the document open, ink drawn
+    // from now on is written again.
+    it = m_docs.find(canvas);
+    it->queuedSerial = it->changeSerial;
 }
 
 void WorkingCopyWriter::untrack(PdfCanvas *canvas)

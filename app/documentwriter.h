@@ -38,7 +38,7 @@ public:
     // Waits for every queued write of every document.
     void waitIdle();
     // Drops pending writes and deletes the working copy (discarded ink must
-    // not come back), then forgets the document.
+    // not come back). Later ink is written again.
     void discard(PdfCanvas *canvas);
     void untrack(PdfCanvas *canvas);
     // The ink was saved into packagePath: from now on the working copy is

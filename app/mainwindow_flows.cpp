@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -398,7 +399,12 @@ void MainWindow::removeDocument(int index)
     m_canvases.removeAt(index);
     m_docs.removeAt(index);
     m_lastRender.remove(closed);
-    m_tabs->removeTab(index);
+    {
+        // With a page in front the strip's own current change must not pull
+        // a canvas forward; the current canvas changes silently below.
+        const QSignalBlocker quiet(pageInFront ? m_tabs : nullptr);
+        m_tabs->removeTab(index);
+    }
     m_closeDirection = 0;
 
     if (!m_canvases.isEmpty() && wasCurrent) {

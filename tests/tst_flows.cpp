@@ -377,8 +377,13 @@ private slots:
     void closingLastDocumentOnSettingsKeepsSettings()
     {
         auto window = newWindow();
+        window->openPath(makePdf(QStringLiteral("r.pdf")));
         window->openPath(makePdf(QStringLiteral("s.pdf")));
         window->showSettingsPage();
+        window->onTabCloseRequested(1);
+        QVERIFY(window->settingsShowing());
+        QCOMPARE(window->currentCanvas(), window->canvas(0));
+        QCOMPARE(window->pageStack()->currentWidget(), static_cast<QWidget *>(window->settingsPage()));
         window->onTabCloseRequested(0);
         QVERIFY(window->settingsShowing());
         QCOMPARE(window->pageStack()->currentWidget(), static_cast<QWidget *>(window->settingsPage()));
@@ -400,6 +405,21 @@ private slots:
         QVERIFY(window->isVisible());
         QCOMPARE(window->documentCount(), 2);
         QVERIFY(window->document(0).dirty && window->document(1).dirty);
+
+        // "舍弃" for the first, "取消" for the second: both stay open, and
+        // ink drawn after that on the first still reaches its working copy.
+        const QString first = m_dir->filePath(QStringLiteral("w1.pdf"));
+        window->workingCopyWriter()->flush(window->canvas(0));
+        QVERIFY(QFileInfo::exists(workingCopyPath(first)));
+        answerClosePrompt(QStringLiteral("舍弃"));
+        QTimer::singleShot(0, window.get(), [] { answerClosePrompt(QStringLiteral("取消")); });
+        QVERIFY(!window->close());
+        QCOMPARE(window->documentCount(), 2);
+        QVERIFY(!QFileInfo::exists(workingCopyPath(first)));
+        window->tabStrip()->setCurrentIndex(0);
+        drawStroke(*window, 0.5);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(workingCopyPath(first)), 5000);
+        window->workingCopyWriter()->waitIdle();
 
         QStringList seen;
         answerClosePrompt(QStringLiteral("舍弃"), &seen);
