@@ -1,33 +1,491 @@
 #include "app/mainwindow.h"
 
+#include "app/documentwriter.h"
+#include "app/documenttabstrip.h"
+#include "app/theme.h"
+#include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
-#include "system/diaglog.h"
+#include "pages/homepage.h"
+#include "pages/settingspage.h"
+#include "platform/procmemory.h"
+#include "system/crashreport.h"
+#include "system/settings.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kMemoryIntervalMs = 1500;
+constexpr int kToolbarIdleMs = 5000;
+const char kAppTitle[] = "青简批注";
+
+QString appTitle()
+{
+    return QString::fromUtf8(kAppTitle);
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
-    , m_stack(new QStackedWidget(this))
+    , m_writer(new WorkingCopyWriter(this))
 {
-    setWindowTitle(QStringLiteral("青简批注"));
-    setCentralWidget(m_stack);
-    resize(1280, 800);
+    setWindowTitle(appTitle());
+    setAcceptDrops(true);
+
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_stack = new QStackedWidget(central);
+    m_tabs = new DocumentTabStrip(central);
+    column->addWidget(m_stack, 1);
+    column->addWidget(m_tabs, 0);
+    setCentralWidget(central);
+    connect(m_tabs, &DocumentTabStrip::currentChanged, this, &MainWindow::onTabCurrentChanged);
+    connect(m_tabs, &DocumentTabStrip::closeRequested, this, &MainWindow::onTabCloseRequested);
+    connect(m_tabs, &DocumentTabStrip::addRequested, this, &MainWindow::onOpen);
+    connect(m_tabs, &DocumentTabStrip::settingsRequested, this, &MainWindow::onSettings);
+    connect(m_tabs, &DocumentTabStrip::homeRequested, this, &MainWindow::showHomePage);
+
+    m_home = new HomePage(m_stack);
+    m_settings = new SettingsPage(m_stack);
+    m_stack->addWidget(m_home);
+    m_stack->addWidget(m_settings);
+    connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
+    connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
+    connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
+    connect(m_settings, &SettingsPage::statusMessage, this,
+            [this](const QString &message) { statusBar()->showMessage(message, 6000); });
+    // palmEraserChanged and toolbarStyleChanged reach the canvases once
+    // the canvas offers setPalmEraserEnabled and its ink toolbar.
+    // Qt 6.4 has no colour-scheme signal: the system's theme change event
+    // reaches changeEvent instead.
+
+    buildShortcuts();
+    buildStatusBar();
+
+    m_exitButton = new QPushButton(QStringLiteral("退出全屏（Esc）"), this);
+    m_exitButton->setObjectName(QStringLiteral("fullscreenExit"));
+    m_exitButton->setCursor(Qt::PointingHandCursor);
+    m_exitButton->setFocusPolicy(Qt::NoFocus);
+    const Theme &colors = theme();
+    m_exitButton->setStyleSheet(
+        QStringLiteral("QPushButton#fullscreenExit { background: %1; color: %2; border: 1px solid %3; "
+                       "border-radius: %4; padding: %5 %6; font-weight: 600; }"
+                       "QPushButton#fullscreenExit:hover { background: %7; }")
+            .arg(cssColor(colors.bar), cssColor(colors.text), cssColor(colors.border), cssPx(16),
+                 cssPx(8), cssPx(16), cssColor(colors.hover)));
+    m_exitButton->hide();
+    connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::onFullscreen);
+
+    showHomePage();
+
+    m_memTimer = new QTimer(this);
+    m_memTimer->setInterval(kMemoryIntervalMs);
+    connect(m_memTimer, &QTimer::timeout, this, &MainWindow::updateMemLabel);
+    m_memTimer->start();
+    updateMemLabel();
+    m_idleTimer = new QTimer(this);
+    m_idleTimer->setSingleShot(true);
+    m_idleTimer->setInterval(kToolbarIdleMs);
+    connect(m_idleTimer, &QTimer::timeout, this, &MainWindow::onToolbarIdle);
+
+    qApp->installEventFilter(this);
+    placeInitialGeometry();
+    applyTheme();
 }
 
-void MainWindow::openPath(const QString &path)
+MainWindow::~MainWindow()
 {
-    logInfo(QStringLiteral("open"), QStringLiteral("打开：") + path);
-    auto *canvas = new PdfCanvas(m_stack);
-    QString error;
-    if (!canvas->openPdf(path, &error)) {
-        delete canvas;
-        logInfo(QStringLiteral("open"), QStringLiteral("打开失败：%1（%2）").arg(path, error));
-        statusBar()->showMessage(QStringLiteral("打开失败：%1").arg(error), 8000);
+    qApp->removeEventFilter(this);
+    // Canvases go before the writer's thread stops; queued writes finish.
+    m_writer->waitIdle();
+}
+
+void MainWindow::buildShortcuts()
+{
+    const auto add = [this](const QKeySequence &keys, auto slot,
+                            Qt::ShortcutContext context = Qt::WindowShortcut) {
+        auto *action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(context);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    add(QKeySequence::Open, &MainWindow::onOpen);
+    add(QKeySequence(QStringLiteral("Ctrl+T")), &MainWindow::onOpen);
+    add(QKeySequence(QStringLiteral("Ctrl+W")), &MainWindow::onCloseCurrent);
+    add(QKeySequence::Save, &MainWindow::onSave);
+    add(QKeySequence::SaveAs, &MainWindow::onSaveAs);
+    constexpr double kZoomStep = 1.25;
+    add(QKeySequence::ZoomIn, [this] { zoomCurrentBy(kZoomStep); });
+    add(QKeySequence::ZoomOut, [this] { zoomCurrentBy(1.0 / kZoomStep); });
+    add(QKeySequence(QStringLiteral("Ctrl+0")), [this] { zoomCurrentBy(0); });
+    add(QKeySequence(Qt::Key_F11), &MainWindow::onFullscreen, Qt::WindowShortcut);
+}
+
+void MainWindow::buildStatusBar()
+{
+    const QFont font = scaledFont(this->font(), 0.95, 500);
+    const QFontMetrics metrics(font);
+    const auto make = [&](const QString &text, const QString &widest) {
+        auto *label = new QLabel(text, this);
+        label->setFont(font);
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        label->setFixedWidth(metrics.horizontalAdvance(widest));
+        return label;
+    };
+    m_pageLabel = make(QStringLiteral("页码 -/-"), QStringLiteral("页码 9999/9999"));
+    m_renderLabel = make(QStringLiteral("渲染 -"), QStringLiteral("渲染 9999 ms (99999×99999)"));
+    m_strokesLabel = make(QStringLiteral("笔画 0"), QStringLiteral("笔画 99999"));
+    m_memLabel = make(QStringLiteral("内存 -"), QStringLiteral("内存 WS 9999.9 MB / Private 9999.9 MB"));
+    statusBar()->setSizeGripEnabled(false);
+    for (QLabel *label : {m_pageLabel, m_renderLabel, m_strokesLabel, m_memLabel})
+        statusBar()->addWidget(label, 0);
+}
+
+void MainWindow::placeInitialGeometry()
+{
+    constexpr int kMaxWidth = 1400;
+    constexpr int kMaxHeight = 900;
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(kMaxWidth, kMaxHeight);
         return;
     }
-    m_stack->addWidget(canvas);
-    m_stack->setCurrentWidget(canvas);
-    setWindowTitle(QStringLiteral("%1 — 青简批注").arg(QFileInfo(path).fileName()));
+    const QRect available = screen->availableGeometry();
+    const int width = qMin(int(available.width() * 0.92), kMaxWidth);
+    const int height = qMin(int(available.height() * 0.92), kMaxHeight);
+    resize(width, height);
+    move(available.center() - QPoint(width / 2, height / 2));
+}
+
+void MainWindow::applyTheme()
+{
+    const Theme &colors = theme();
+    statusBar()->setStyleSheet(
+        QStringLiteral("QStatusBar { background: %1; border-top: 1px solid %2; color: %3; }"
+                       "QStatusBar::item { border: none; }QStatusBar QLabel { color: %3; }")
+            .arg(cssColor(colors.bar), cssColor(colors.divider), cssColor(colors.textMuted)));
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        canvas->applyCanvasTheme();
+}
+
+void MainWindow::onSystemColorSchemeChanged()
+{
+    if (themeMode() != 0)
+        return;
+    recomputeTheme();
+    applyTheme();
+}
+
+int MainWindow::currentIndex() const
+{
+    return m_current ? int(m_canvases.indexOf(m_current)) : -1;
+}
+
+void MainWindow::refreshTitle()
+{
+    if (m_settingsShowing) {
+        setWindowTitle(QStringLiteral("设置 — ") + appTitle());
+        return;
+    }
+    const int index = currentIndex();
+    if (m_homeShowing || index < 0 || m_docs.at(index).displayName.isEmpty()) {
+        setWindowTitle(appTitle());
+        return;
+    }
+    setWindowTitle(QStringLiteral("%1 — %2").arg(m_docs.at(index).displayName, appTitle()));
+}
+
+void MainWindow::transitionTo(QWidget *page, PdfCanvas *previous)
+{
+    // Stand-in for the sliding transition: switch at once.
+    m_stack->setCurrentWidget(page);
+    if (previous && previous != page)
+        previous->dropAllTiles();
+}
+
+void MainWindow::bind(PdfCanvas *canvas)
+{
+    if (canvas != m_bound) {
+        for (const QMetaObject::Connection &connection : std::as_const(m_boundConnections))
+            disconnect(connection);
+        m_boundConnections.clear();
+        m_bound = canvas;
+        if (canvas) {
+            m_boundConnections
+                << connect(canvas, &PdfCanvas::pageChanged, this, &MainWindow::onPageChanged)
+                << connect(canvas, &PdfCanvas::renderMeasured, this, &MainWindow::onRenderMeasured)
+                << connect(canvas, &PdfCanvas::inkChanged, this, &MainWindow::onInkChanged);
+        }
+    }
+    if (canvas) {
+        onPageChanged(canvas->currentPage(), canvas->pageCount());
+        onInkChanged(canvas->strokeCount());
+        const LastRender last = m_lastRender.value(canvas);
+        if (last.ms > 0)
+            onRenderMeasured(last.ms, last.size);
+        else
+            m_renderLabel->setText(QStringLiteral("渲染 -"));
+    } else {
+        onPageChanged(0, 0);
+        onInkChanged(0);
+        m_renderLabel->setText(QStringLiteral("渲染 -"));
+    }
+}
+
+void MainWindow::onPageChanged(int page, int count)
+{
+    if (count < 1) {
+        m_pageLabel->setText(QStringLiteral("页码 -/-"));
+        return;
+    }
+    m_pageLabel->setText(QStringLiteral("页码 %1/%2").arg(page + 1).arg(count));
+}
+
+void MainWindow::onRenderMeasured(qlonglong ms, QSize size)
+{
+    m_renderLabel->setText(
+        QStringLiteral("渲染 %1 ms (%2×%3)").arg(ms).arg(size.width()).arg(size.height()));
+}
+
+void MainWindow::onInkChanged(int strokes)
+{
+    m_strokesLabel->setText(QStringLiteral("笔画 %1").arg(strokes));
+}
+
+void MainWindow::updateMemLabel()
+{
+    constexpr double kMiB = 1048576.0;
+    const ProcessMemory memory = readProcessMemory();
+    m_memLabel->setText(QStringLiteral("内存 WS %1 MB / Private %2 MB")
+                            .arg(memory.workingSetBytes / kMiB, 0, 'f', 1)
+                            .arg(memory.privateBytes / kMiB, 0, 'f', 1));
+}
+
+void MainWindow::wireCanvas(PdfCanvas *canvas)
+{
+    connect(canvas, &PdfCanvas::inkChanged, this, [this, canvas] { markDirty(canvas); });
+    connect(canvas, &PdfCanvas::renderMeasured, this, [this, canvas](qlonglong ms, QSize size) {
+        m_lastRender.insert(canvas, LastRender{ms, size});
+    });
+}
+
+void MainWindow::markDirty(PdfCanvas *canvas)
+{
+    const int index = int(m_canvases.indexOf(canvas));
+    // The import right after loading happens before the canvas is listed.
+    if (index < 0)
+        return;
+    m_writer->noteInkChanged(canvas);
+    OpenDocument &doc = m_docs[index];
+    if (doc.dirty)
+        return;
+    doc.dirty = true;
+    m_tabs->setTabTitle(index, QStringLiteral("*") + doc.displayName);
+}
+
+void MainWindow::markClean(int index)
+{
+    OpenDocument &doc = m_docs[index];
+    doc.dirty = false;
+    m_tabs->setTabTitle(index, doc.displayName);
+}
+
+void MainWindow::onTabCurrentChanged(int index)
+{
+    if (index < 0 || index >= m_canvases.size())
+        return;
+    const bool pageInFront = m_homeShowing || m_settingsShowing;
+    m_homeShowing = false;
+    m_settingsShowing = false;
+    m_tabs->setHomeActive(false);
+    m_tabs->setSettingsActive(false);
+    PdfCanvas *target = m_canvases.at(index);
+    if (target != m_current) {
+        PdfCanvas *previous = m_current;
+        m_current = target;
+        transitionTo(target, previous);
+    } else if (pageInFront) {
+        transitionTo(target, nullptr);
+    }
+    bind(target);
+    refreshTitle();
+}
+
+void MainWindow::showHomePage()
+{
+    m_homeShowing = true;
+    m_settingsShowing = false;
+    m_tabs->setSettingsActive(false);
+    m_tabs->setHomeActive(true);
+    m_home->refreshRecent();
+    transitionTo(m_home, nullptr);
+    bind(nullptr);
+    refreshTitle();
+}
+
+void MainWindow::showSettingsPage()
+{
+    m_settingsShowing = true;
+    m_homeShowing = false;
+    m_tabs->setSettingsActive(true);
+    m_tabs->setHomeActive(false);
+    transitionTo(m_settings, nullptr);
+    bind(nullptr);
+    refreshTitle();
+}
+
+void MainWindow::onSettings()
+{
+    if (!m_settingsShowing) {
+        showSettingsPage();
+        return;
+    }
+    if (!m_current) {
+        showHomePage();
+        return;
+    }
+    m_homeShowing = false;
+    m_settingsShowing = false;
+    m_tabs->setHomeActive(false);
+    m_tabs->setSettingsActive(false);
+    transitionTo(m_current, nullptr);
+    bind(m_current);
+    refreshTitle();
+}
+
+void MainWindow::requestZoom(double zoom)
+{
+    constexpr int kMaxZoomNesting = 4;
+    if (!m_current)
+        return;
+    if (m_zoomDepth >= kMaxZoomNesting) {
+        recordOperation("zoom-reentry", QStringLiteral("缩放信号已嵌套 %1 层，本次忽略").arg(m_zoomDepth));
+        return;
+    }
+    ++m_zoomDepth;
+    m_current->setZoom(zoom);
+    --m_zoomDepth;
+}
+
+void MainWindow::zoomCurrentBy(double factor)
+{
+    if (!m_current)
+        return;
+    // Stand-ins until the canvas offers zoomIn / zoomOut / fitWidth:
+    // factor 0 means fit width, approximated by 100 %.
+    requestZoom(factor > 0 ? m_current->zoom() * factor : 1.0);
+}
+
+void MainWindow::onFullscreen()
+{
+    if (isFullScreen()) {
+        if (m_wasMaximized)
+            showMaximized();
+        else
+            showNormal();
+        return;
+    }
+    m_wasMaximized = isMaximized();
+    showFullScreen();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && isFullScreen()) {
+        onFullscreen();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ThemeChange)
+        onSystemColorSchemeChanged();
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    m_exitButton->setVisible(isFullScreen());
+    placeExitButton();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    placeExitButton();
+}
+
+void MainWindow::placeExitButton()
+{
+    constexpr int kEdge = 16;
+    if (!m_exitButton || !m_exitButton->isVisible())
+        return;
+    m_exitButton->adjustSize();
+    m_exitButton->move(width() - m_exitButton->width() - kEdge, kEdge);
+    m_exitButton->raise();
+}
+
+QString MainWindow::firstDroppablePath(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls())
+        return QString();
+    const QList<QUrl> urls = mime->urls();
+    for (const QUrl &url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        // Word documents and images join once their converters exist.
+        if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
+            || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive))
+            return path;
+    }
+    return QString();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!firstDroppablePath(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QString path = firstDroppablePath(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openPath(path);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Waking the ink toolbars on a touch of one of them comes with the
+    // toolbar; until then the filter only passes events on.
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::onToolbarIdle()
+{
+    // Fading idle toolbars comes with the ink toolbar.
 }

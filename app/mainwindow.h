@@ -1,19 +1,151 @@
 #pragma once
 
+#include <QJsonObject>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QSize>
 
+class DocumentTabStrip;
+class HomePage;
+class PdfCanvas;
+class QLabel;
+class QMimeData;
+class QPushButton;
 class QStackedWidget;
+class QTimer;
+class SettingsPage;
+class WorkingCopyWriter;
 
-// The program's main window: one canvas per opened PDF in a page stack.
+// One per tab, parallel to the list of canvases and the tabs.
+struct OpenDocument
+{
+    QString packagePath;
+    QString wordSourcePath;
+    QString imageSourcePath;
+    QString pdfPath;
+    QString displayName;
+    bool dirty = false;
+};
+
+// The program's only top-level window: page stack with the home page, the
+// settings page and one canvas per open document, the tab strip, the status
+// bar, and every document flow (open, save, save as, close, drop).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    enum class CloseChoice { Save, SaveAs, Discard, Cancel };
+
     explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    bool save(int index);
+    bool saveAs(int index);
+
+    // Read access for the status bar's owner and for tests.
+    int documentCount() const { return int(m_docs.size()); }
+    const OpenDocument &document(int index) const { return m_docs.at(index); }
+    PdfCanvas *canvas(int index) const { return m_canvases.value(index); }
+    PdfCanvas *currentCanvas() const { return m_current; }
+    int currentIndex() const;
+    DocumentTabStrip *tabStrip() const { return m_tabs; }
+    HomePage *homePage() const { return m_home; }
+    SettingsPage *settingsPage() const { return m_settings; }
+    QStackedWidget *pageStack() const { return m_stack; }
+    bool homeShowing() const { return m_homeShowing; }
+    bool settingsShowing() const { return m_settingsShowing; }
+    WorkingCopyWriter *workingCopyWriter() const { return m_writer; }
+    QLabel *pageLabel() const { return m_pageLabel; }
+    QLabel *renderLabel() const { return m_renderLabel; }
+    QLabel *strokesLabel() const { return m_strokesLabel; }
+    QLabel *memoryLabel() const { return m_memLabel; }
+    QPushButton *fullscreenExitButton() const { return m_exitButton; }
+    // Guarded zoom of the current canvas (the zoom bar's request).
+    void requestZoom(double zoom);
 
 public slots:
     void openPath(const QString &path);
+    void onOpen();
+    void onSave();
+    void onSaveAs();
+    void onSettings();
+    void onFullscreen();
+    void onTabCurrentChanged(int index);
+    void onTabCloseRequested(int index);
+    void onCloseCurrent();
+    void onPageChanged(int page, int count);
+    void onRenderMeasured(qlonglong ms, QSize size);
+    void onInkChanged(int strokes);
+    void updateMemLabel();
+    void applyTheme();
+    void onSystemColorSchemeChanged();
+    void showHomePage();
+    void showSettingsPage();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    enum class Kind { Pdf, Package };
+    struct LastRender
+    {
+        qlonglong ms = 0;
+        QSize size;
+    };
+
+    // Window (mainwindow.cpp).
+    void buildStatusBar();
+    void buildShortcuts();
+    void placeInitialGeometry();
+    void placeExitButton();
+    void bind(PdfCanvas *canvas);
+    void refreshTitle();
+    void transitionTo(QWidget *page, PdfCanvas *previous);
+    void markDirty(PdfCanvas *canvas);
+    void markClean(int index);
+    void wireCanvas(PdfCanvas *canvas);
+    void zoomCurrentBy(double factor);
+    void onToolbarIdle();
+    static QString firstDroppablePath(const QMimeData *mime);
+
+    // Flows (mainwindow_flows.cpp).
+    int findOpen(const QString &path, Kind kind) const;
+    bool confirmClose(int index);
+    void removeDocument(int index);
+    CloseChoice askCloseChoice(int index);
+    void showSaveFailure(const QString &message);
+    void restorePackageWorkingCopy(PdfCanvas *canvas, const QString &packagePath,
+                                   const QJsonObject &fingerprint, bool *restored);
+
     QStackedWidget *m_stack = nullptr;
+    DocumentTabStrip *m_tabs = nullptr;
+    HomePage *m_home = nullptr;
+    SettingsPage *m_settings = nullptr;
+    QLabel *m_pageLabel = nullptr;
+    QLabel *m_renderLabel = nullptr;
+    QLabel *m_strokesLabel = nullptr;
+    QLabel *m_memLabel = nullptr;
+    QPushButton *m_exitButton = nullptr;
+    QTimer *m_memTimer = nullptr;
+    QTimer *m_idleTimer = nullptr;
+    WorkingCopyWriter *m_writer = nullptr;
+
+    QList<PdfCanvas *> m_canvases;
+    QList<OpenDocument> m_docs;
+    QHash<PdfCanvas *, LastRender> m_lastRender;
+    PdfCanvas *m_current = nullptr;
+    QPointer<PdfCanvas> m_bound;
+    QList<QMetaObject::Connection> m_boundConnections;
+    bool m_homeShowing = false;
+    bool m_settingsShowing = false;
+    bool m_wasMaximized = false;
+    int m_zoomDepth = 0;
+    int m_closeDirection = 0;
 };

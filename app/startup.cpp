@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "app/selftestsmoke.h"
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
 #include "app/theme.h"
@@ -61,6 +62,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
         installCrashHandler();
         return runCrashSelfTest(argument);
     }
+    if (name == QLatin1String("--selftest-smoke"))
+        return runSmokeSelfTest(argument);
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))

@@ -1,0 +1,186 @@
+#include "app/documentwriter.h"
+
+#include "canvas/pdfcanvas.h"
+#include "docs/workingcopy.h"
+#include "ink/annotationjson.h"
+#include "system/diaglog.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, const InkPages &ink,
+                              const QJsonObject &fingerprint, QString *error)
+{
+    if (!sameSource(sourceFingerprint(keyPath), fingerprint)) {
+        if (error)
+            *error = QStringLiteral("源文件已改变，未写入工作副本：%1").arg(keyPath);
+        return false;
+    }
+    QFile file(pdfPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("无法读取源 PDF：%1").arg(pdfPath);
+        return false;
+    }
+    const QByteArray pdf = file.readAll();
+    file.close();
+    if (pdf.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("无法读取源 PDF：%1").arg(pdfPath);
+        return false;
+    }
+    return writeWorkingCopy(keyPath, pdf, annotationsFromInk(ink), fingerprint, error);
+}
+
+WorkingCopyWriter::WorkingCopyWriter(QObject *parent)
+    : QObject(parent)
+    , m_thread(new QThread(this))
+    , m_worker(new QObject)
+{
+    m_thread->setObjectName(QStringLiteral("workingCopyWriter"));
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread->start();
+}
+
+WorkingCopyWriter::~WorkingCopyWriter()
+{
+    // Queued writes still run before the thread ends: ink the teacher kept
+    // must reach the disk.
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void WorkingCopyWriter::runOnWorker(const std::function<void()> &job, Qt::ConnectionType type)
+{
+    QMetaObject::invokeMethod(m_worker, job, type);
+}
+
+void WorkingCopyWriter::track(PdfCanvas *canvas, const QString &keyPath, const QString &pdfPath,
+                              const QJsonObject &fingerprint)
+{
+    Doc &doc = m_docs[canvas];
+    doc.keyPath = keyPath;
+    doc.pdfPath = pdfPath;
+    doc.fingerprint = fingerprint;
+    if (!doc.timer) {
+        doc.timer = new QTimer(this);
+        doc.timer->setSingleShot(true);
+        doc.timer->setInterval(kWriteDelayMs);
+        connect(doc.timer, &QTimer::timeout, this, [this, canvas] { queueWrite(canvas); });
+    }
+}
+
+void WorkingCopyWriter::noteInkChanged(PdfCanvas *canvas)
+{
+    auto it = m_docs.find(canvas);
+    if (it == m_docs.end())
+        return;
+    ++it->changeSerial;
+    // Not restarted by later changes: continuous writing still reaches the
+    // disk once a second.
+    if (!it->timer->isActive())
+        it->timer->start();
+}
+
+void WorkingCopyWriter::queueWrite(PdfCanvas *canvas)
+{
+    auto it = m_docs.find(canvas);
+    if (it == m_docs.end() || it->queuedSerial == it->changeSerial)
+        return;
+    it->queuedSerial = it->changeSerial;
+    // A copy-on-write snapshot: the worker converts and writes it.
+    const InkPages ink = canvas->ink();
+    const QString keyPath = it->keyPath;
+    const QString pdfPath = it->pdfPath;
+    const QJsonObject fingerprint = it->fingerprint;
+    QPointer<WorkingCopyWriter> self(this);
+    runOnWorker(
+        [self, keyPath, pdfPath, ink, fingerprint] {
+            QString error;
+            const bool ok = writeWorkingCopySnapshot(keyPath, pdfPath, ink, fingerprint, &error);
+            if (!ok)
+                logInfo(QStringLiteral("cache"), QStringLiteral("工作副本写入失败：%1（%2）")
+                                                     .arg(workingCopyPath(keyPath), error));
+            const QString target = workingCopyPath(keyPath);
+            if (self)
+                QMetaObject::invokeMethod(self.data(), [self, target, ok, error] {
+                    if (self)
+                        emit self->written(target, ok, error);
+                }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+bool WorkingCopyWriter::flush(PdfCanvas *canvas, QString *error)
+{
+    auto it = m_docs.find(canvas);
+    if (it == m_docs.end())
+        return true;
+    it->timer->stop();
+    if (it->queuedSerial == it->changeSerial) {
+        waitIdle();
+        return true;
+    }
+    it->queuedSerial = it->changeSerial;
+    const InkPages ink = canvas->ink();
+    const QString keyPath = it->keyPath;
+    const QString pdfPath = it->pdfPath;
+    const QJsonObject fingerprint = it->fingerprint;
+    bool ok = false;
+    QString message;
+    // Runs after every write queued before it, so the newest ink lands last.
+    runOnWorker([&] { ok = writeWorkingCopySnapshot(keyPath, pdfPath, ink, fingerprint, &message); },
+                Qt::BlockingQueuedConnection);
+    if (!ok)
+        logInfo(QStringLiteral("cache"),
+                QStringLiteral("工作副本写入失败：%1（%2）").arg(workingCopyPath(keyPath), message));
+    if (error)
+        *error = message;
+    return ok;
+}
+
+void WorkingCopyWriter::waitIdle()
+{
+    runOnWorker([] {}, Qt::BlockingQueuedConnection);
+}
+
+void WorkingCopyWriter::discard(PdfCanvas *canvas)
+{
+    auto it = m_docs.find(canvas);
+    if (it == m_docs.end())
+        return;
+    it->timer->stop();
+    const QString keyPath = it->keyPath;
+    // Behind any write still queued, so nothing recreates the file after.
+    runOnWorker([keyPath] { removeWorkingCopy(keyPath); }, Qt::BlockingQueuedConnection);
+    // Still tracked: when a later prompt keeps the document open, ink drawn
+    // from now on is written again.
+    it = m_docs.find(canvas);
+    it->queuedSerial = it->changeSerial;
+}
+
+void WorkingCopyWriter::untrack(PdfCanvas *canvas)
+{
+    auto it = m_docs.find(canvas);
+    if (it == m_docs.end())
+        return;
+    delete it->timer;
+    m_docs.erase(it);
+}
+
+void WorkingCopyWriter::savedToPackage(PdfCanvas *canvas, const QString &packagePath)
+{
+    auto it = m_docs.find(canvas);
+    if (it == m_docs.end())
+        return;
+    it->timer->stop();
+    runOnWorker([packagePath] { removeWorkingCopy(packagePath); }, Qt::BlockingQueuedConnection);
+    it = m_docs.find(canvas);
+    it->keyPath = packagePath;
+    it->fingerprint = sourceFingerprint(packagePath);
+    it->queuedSerial = it->changeSerial;
+}

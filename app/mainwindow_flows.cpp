@@ -1,0 +1,447 @@
+// The document flows of the main window: open, save, save as and close.
+#include "app/mainwindow.h"
+
+#include "app/documentwriter.h"
+#include "app/documenttabstrip.h"
+#include "app/uimetrics.h"
+#include "canvas/pdfcanvas.h"
+#include "docs/package.h"
+#include "docs/workingcopy.h"
+#include "system/crashreport.h"
+#include "system/diaglog.h"
+#include "system/settings.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+QString logOpen()
+{
+    return QStringLiteral("open");
+}
+
+QString logSave()
+{
+    return QStringLiteral("save");
+}
+
+QString canonicalOrAbsolute(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+bool readAllBytes(const QString &path, QByteArray *bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = file.readAll();
+    return !bytes->isEmpty();
+}
+
+} // namespace
+
+void MainWindow::onOpen()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("打开 PDF / 批注包 / Word 文档"), QString(),
+        QStringLiteral("PDF、批注包与 Word (*.pdf *.dpz *.docx *.doc);;PDF 文件 (*.pdf);;批注包 (*.dpz);;"
+                       "Word 文档 (*.docx *.doc);;所有文件 (*.*)"));
+    if (!path.isEmpty())
+        openPath(path);
+}
+
+int MainWindow::findOpen(const QString &path, Kind kind) const
+{
+    const QString key = canonicalOrAbsolute(path);
+    for (int i = 0; i < m_docs.size(); ++i) {
+        const OpenDocument &doc = m_docs.at(i);
+        QString compare;
+        if (kind == Kind::Package) {
+            compare = doc.packagePath;
+        } else {
+            for (const QString &candidate : {doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
+                if (!candidate.isEmpty()) {
+                    compare = candidate;
+                    break;
+                }
+            }
+        }
+        if (!compare.isEmpty() && canonicalOrAbsolute(compare) == key)
+            return i;
+    }
+    return -1;
+}
+
+void MainWindow::openPath(const QString &path)
+{
+    recordOperation("open", QFileInfo(path).fileName());
+    QElapsedTimer clock;
+    clock.start();
+
+    // Word documents and images are not classified until their converters
+    // exist; they reach the PDF engine, which refuses them with its message.
+    const Kind kind = looksLikePackage(path) ? Kind::Package : Kind::Pdf;
+    const int already = findOpen(path, kind);
+    if (already >= 0) {
+        m_tabs->setCurrentIndex(already);
+        onTabCurrentChanged(already);
+        return;
+    }
+
+    OpenDocument doc;
+    QJsonObject packageInk;
+    if (kind == Kind::Package) {
+        QByteArray pdf;
+        QString error;
+        if (!readPackage(path, &pdf, &packageInk, &error)) {
+            logInfo(logOpen(), QStringLiteral("批注包读取失败：%1（%2）").arg(path, error));
+            statusBar()->showMessage(QStringLiteral("打开失败：%1").arg(error), 8000);
+            return;
+        }
+        if (!extractPackagePdf(path, pdf, &doc.pdfPath, &error)) {
+            logInfo(logOpen(), QStringLiteral("无法写入临时文件：%1（%2）").arg(extractedPdfPath(path), error));
+            statusBar()->showMessage(QStringLiteral("打开失败：无法写入临时文件"), 8000);
+            return;
+        }
+        doc.packagePath = path;
+    } else {
+        doc.pdfPath = path;
+    }
+    doc.displayName = QFileInfo(path).fileName();
+    // The source as it is now: the working copy keeps ink drawn on these bytes.
+    const QJsonObject fingerprint = sourceFingerprint(path);
+
+    auto *canvas = new PdfCanvas(m_stack);
+    m_stack->addWidget(canvas);
+    wireCanvas(canvas);
+    QString error;
+    if (!canvas->openPdf(doc.pdfPath, &error)) {
+        logInfo(logOpen(), QStringLiteral("打开失败：%1（%2）").arg(path, error));
+        m_stack->removeWidget(canvas);
+        m_lastRender.remove(canvas);
+        delete canvas;
+        statusBar()->showMessage(QStringLiteral("打开失败：%1").arg(error), 8000);
+        return;
+    }
+
+    QString statusText;
+    int statusTimeout = 0;
+    if (kind == Kind::Package) {
+        canvas->importAnnotations(packageInk);
+        bool restored = false;
+        restorePackageWorkingCopy(canvas, path, fingerprint, &restored);
+        if (restored) {
+            // The package on disk does not hold this ink yet.
+            doc.dirty = true;
+            statusText = QStringLiteral("已恢复上次未保存的批注");
+            statusTimeout = 5000;
+        }
+    } else {
+        const RestoreResult gate = runRestoreGate(path);
+        if (gate.outcome == RestoreResult::Outcome::Restored)
+            canvas->importAnnotations(gate.annotations);
+        statusText = gate.statusText;
+        statusTimeout = gate.statusTimeoutMs;
+    }
+
+    addRecentFile(path);
+    logInfo(logOpen(), QStringLiteral("%1：%2 页，%3 ms，批注 %4 条")
+                          .arg(doc.displayName)
+                          .arg(canvas->pageCount())
+                          .arg(clock.elapsed())
+                          .arg(canvas->strokeCount()));
+
+    m_canvases.append(canvas);
+    m_docs.append(doc);
+    m_writer->track(canvas, path, doc.pdfPath, fingerprint);
+    const int index = m_tabs->addTab(doc.dirty ? QStringLiteral("*") + doc.displayName : doc.displayName);
+    m_tabs->setCurrentIndex(index);
+    onTabCurrentChanged(index);
+    m_idleTimer->start();
+    if (!statusText.isEmpty())
+        statusBar()->showMessage(statusText, statusTimeout);
+}
+
+void MainWindow::restorePackageWorkingCopy(PdfCanvas *canvas, const QString &packagePath,
+                                           const QJsonObject &fingerprint, bool *restored)
+{
+    *restored = false;
+    const QString copy = workingCopyPath(packagePath);
+    if (!QFileInfo::exists(copy))
+        return;
+    QJsonObject json;
+    QString error;
+    if (!readPackage(copy, nullptr, &json, &error)) {
+        logInfo(logOpen(), QStringLiteral("工作副本读取失败：%1（%2）").arg(copy, error));
+        return;
+    }
+    // Only ink written over exactly this package file comes back; an older
+    // copy is simply stale (the package has been saved since).
+    if (!sameSource(json.value(QStringLiteral("source")).toObject(), fingerprint))
+        return;
+    canvas->importAnnotations(json);
+    *restored = true;
+}
+
+void MainWindow::showSaveFailure(const QString &message)
+{
+    QMessageBox::warning(this, QStringLiteral("保存失败"), message, QMessageBox::Ok);
+}
+
+void MainWindow::onSave()
+{
+    const int index = currentIndex();
+    if (index >= 0)
+        save(index);
+}
+
+void MainWindow::onSaveAs()
+{
+    const int index = currentIndex();
+    if (index >= 0)
+        saveAs(index);
+}
+
+bool MainWindow::save(int index)
+{
+    if (index < 0 || index >= m_docs.size())
+        return false;
+    PdfCanvas *canvas = m_canvases.at(index);
+    if (!canvas->hasDocument())
+        return false;
+    const OpenDocument &doc = m_docs.at(index);
+    if (doc.packagePath.isEmpty())
+        return saveAs(index);
+    QByteArray pdf;
+    if (!readAllBytes(doc.pdfPath, &pdf)) {
+        logInfo(logSave(), QStringLiteral("保存失败：无法读取源 PDF：%1").arg(doc.pdfPath));
+        showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
+        return false;
+    }
+    QString error;
+    const QString target = doc.packagePath;
+    if (!writePackage(target, pdf, canvas->exportAnnotations(), &error)) {
+        logInfo(logSave(), QStringLiteral("保存批注包失败：%1（%2）").arg(target, error));
+        showSaveFailure(error);
+        return false;
+    }
+    const QString name = QFileInfo(target).fileName();
+    logInfo(logSave(), QStringLiteral("保存批注包 %1：批注 %2 条").arg(name).arg(canvas->strokeCount()));
+    markClean(index);
+    m_writer->savedToPackage(canvas, target);
+    statusBar()->showMessage(QStringLiteral("已保存 %1").arg(name), 4000);
+    return true;
+}
+
+bool MainWindow::saveAs(int index)
+{
+    if (index < 0 || index >= m_docs.size())
+        return false;
+    PdfCanvas *canvas = m_canvases.at(index);
+    if (!canvas->hasDocument())
+        return false;
+    const OpenDocument doc = m_docs.at(index);
+    QString reference;
+    for (const QString &candidate : {doc.packagePath, doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
+        if (!candidate.isEmpty()) {
+            reference = candidate;
+            break;
+        }
+    }
+    const QString saveFolder = defaultSavePath();
+    const QString folder = !saveFolder.isEmpty() && QFileInfo(saveFolder).isDir()
+                               ? saveFolder
+                               : QFileInfo(reference).absolutePath();
+    QString base = QFileInfo(reference).completeBaseName();
+    if (base.isEmpty())
+        base = QStringLiteral("未命名");
+
+    // Only the package kind until the exports land.
+    const QStringList filters{QStringLiteral("打包保存 (*.dpz)")};
+    const auto proposal = [base](const QString &filter) {
+        if (filter.contains(QStringLiteral("*.png")))
+            return base + QStringLiteral("-1.png");
+        if (filter.contains(QStringLiteral("*.pdf")))
+            return base + QStringLiteral("-已批注.pdf");
+        return base + QStringLiteral(".dpz");
+    };
+    QFileDialog dialog(this, QStringLiteral("另存为"), folder);
+    dialog.setObjectName(QStringLiteral("saveAsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("保存类型（注入 PDF 适合分享；PNG 每页导出一张）"));
+    dialog.selectFile(proposal(filters.first()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, proposal](const QString &filter) { dialog.selectFile(proposal(filter)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    QString target = dialog.selectedFiles().constFirst();
+    if (target.isEmpty())
+        return false;
+    if (!target.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive))
+        target += QStringLiteral(".dpz");
+
+    QByteArray pdf;
+    if (!readAllBytes(doc.pdfPath, &pdf)) {
+        logInfo(logSave(), QStringLiteral("读取源 PDF 失败：%1").arg(doc.pdfPath));
+        showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
+        return false;
+    }
+    QString error;
+    if (!writePackage(target, pdf, canvas->exportAnnotations(), &error)) {
+        logInfo(logSave(), QStringLiteral("保存批注包失败：%1（%2）").arg(target, error));
+        showSaveFailure(error);
+        return false;
+    }
+    const QFileInfo written(target);
+    logInfo(logSave(), QStringLiteral("保存批注包 %1：%2 KB，批注 %3 条")
+                          .arg(written.fileName())
+                          .arg(written.size() / 1024)
+                          .arg(canvas->strokeCount()));
+    OpenDocument &record = m_docs[index];
+    record.packagePath = target;
+    record.displayName = written.fileName();
+    markClean(index);
+    m_writer->savedToPackage(canvas, target);
+    refreshTitle();
+    statusBar()->showMessage(QStringLiteral("已打包保存 %1").arg(record.displayName), 4000);
+    return true;
+}
+
+MainWindow::CloseChoice MainWindow::askCloseChoice(int index)
+{
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("closePrompt"));
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(QStringLiteral("未保存的批注"));
+    box.setText(QStringLiteral("「%1」有未保存的批注。").arg(m_docs.at(index).displayName));
+    box.setInformativeText(QStringLiteral("关闭前要保存吗？"));
+    QPushButton *save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    QPushButton *saveAs = box.addButton(QStringLiteral("另存为"), QMessageBox::ActionRole);
+    QPushButton *discard = box.addButton(QStringLiteral("舍弃"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    const int minimumHeight = int(uiMetrics(font()).touchTarget * 0.72);
+    for (QPushButton *button : {save, saveAs, discard, cancel})
+        button->setMinimumHeight(minimumHeight);
+    box.exec();
+    QAbstractButton *clicked = box.clickedButton();
+    if (clicked == save)
+        return CloseChoice::Save;
+    if (clicked == saveAs)
+        return CloseChoice::SaveAs;
+    if (clicked == discard)
+        return CloseChoice::Discard;
+    return CloseChoice::Cancel;
+}
+
+bool MainWindow::confirmClose(int index)
+{
+    if (!m_docs.at(index).dirty)
+        return true;
+    switch (askCloseChoice(index)) {
+    case CloseChoice::Save:
+        return save(index);
+    case CloseChoice::SaveAs:
+        return saveAs(index);
+    case CloseChoice::Discard:
+        m_writer->discard(m_canvases.at(index));
+        return true;
+    case CloseChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void MainWindow::onCloseCurrent()
+{
+    const int index = currentIndex();
+    if (index >= 0)
+        onTabCloseRequested(index);
+}
+
+void MainWindow::onTabCloseRequested(int index)
+{
+    if (index < 0 || index >= m_docs.size())
+        return;
+    if (!confirmClose(index))
+        return;
+    removeDocument(index);
+}
+
+void MainWindow::removeDocument(int index)
+{
+    PdfCanvas *closed = m_canvases.at(index);
+    // Ink the teacher kept (not discarded) reaches its working copy first.
+    m_writer->flush(closed);
+    m_writer->untrack(closed);
+
+    const bool pageInFront = m_homeShowing || m_settingsShowing;
+    const bool wasCurrent = closed == m_current;
+    m_closeDirection = wasCurrent && !pageInFront ? (index < m_canvases.size() - 1 ? 1 : -1) : 0;
+    m_canvases.removeAt(index);
+    m_docs.removeAt(index);
+    m_lastRender.remove(closed);
+    {
+        // With a page in front the strip's own current change must not pull
+        // a canvas forward; the current canvas changes silently below.
+        const QSignalBlocker quiet(pageInFront ? m_tabs : nullptr);
+        m_tabs->removeTab(index);
+    }
+    m_closeDirection = 0;
+
+    if (!m_canvases.isEmpty() && wasCurrent) {
+        const int next = qMin(index, int(m_canvases.size()) - 1);
+        if (pageInFront) {
+            m_current = m_canvases.at(next);
+        } else {
+            if (m_tabs->currentIndex() != next)
+                m_tabs->setCurrentIndex(next);
+            if (m_current != m_canvases.at(next))
+                onTabCurrentChanged(next);
+        }
+    }
+    m_stack->removeWidget(closed);
+    if (m_bound == closed)
+        bind(nullptr);
+    if (m_canvases.isEmpty()) {
+        m_current = nullptr;
+        closed->closeDocument();
+        if (m_settingsShowing)
+            bind(nullptr);
+        else
+            showHomePage();
+    }
+    delete closed;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    for (int i = 0; i < m_docs.size(); ++i) {
+        if (!confirmClose(i)) {
+            event->ignore();
+            return;
+        }
+    }
+    // Every document the teacher kept has its newest ink in its working copy.
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        m_writer->flush(canvas);
+    event->accept();
+}

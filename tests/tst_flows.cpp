@@ -1,0 +1,539 @@
+// The document flows of the main window on real files, with the real file
+// dialogs and message boxes driven through their widgets.
+#include "app/documenttabstrip.h"
+#include "app/documentwriter.h"
+#include "app/mainwindow.h"
+#include "canvas/pdfcanvas.h"
+#include "docs/package.h"
+#include "docs/workingcopy.h"
+#include "ink/annotationjson.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QStackedWidget>
+#include "pages/settingspage.h"
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs act on the next modal widget of type T once its event loop runs.
+template <typename T>
+QTimer *onNextModal(std::function<void(T *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *widget = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (!widget)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(widget);
+    });
+    timer->start();
+    return timer;
+}
+
+void clickButton(QMessageBox *box, const QString &text)
+{
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (button->text() == text) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    box->reject();
+}
+
+// Answers the next close prompt with choice and remembers what it said.
+void answerClosePrompt(const QString &choice, QStringList *seen = nullptr)
+{
+    onNextModal<QMessageBox>([choice, seen](QMessageBox *box) {
+        if (seen) {
+            QStringList labels;
+            for (QAbstractButton *button : box->buttons())
+                labels << button->text();
+            labels.sort();
+            *seen << box->windowTitle() << box->text() << labels.join(QLatin1Char(','));
+        }
+        clickButton(box, choice);
+    });
+}
+
+// Answers the next save dialog with target and remembers its proposal.
+void answerSaveDialog(const QString &target, QString *proposed = nullptr)
+{
+    onNextModal<QFileDialog>([target, proposed](QFileDialog *dialog) {
+        if (proposed)
+            *proposed = dialog->selectedFiles().value(0);
+        if (target.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(target);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+QString tempRoot()
+{
+    return QDir::tempPath() + QStringLiteral("/flows");
+}
+
+} // namespace
+
+class TestFlows : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> newWindow()
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->resize(900, 700);
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("window not exposed");
+        return window;
+    }
+
+    QString makePdf(const QString &name, int pages = 2)
+    {
+        const QString path = m_dir->filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!TestUtil::writeA4Pdf(path, pages, name))
+            qWarning("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // One stroke with the mouse across the current canvas's first page.
+    void drawStroke(MainWindow &window, double y = 0.2)
+    {
+        PdfCanvas *canvas = window.currentCanvas();
+        QVERIFY(canvas);
+        QTRY_VERIFY(!canvas->pageRect(0).isEmpty());
+        const QRectF page = canvas->pageRect(0);
+        const auto at = [&](double x) {
+            return QPoint(int(page.left() + page.width() * x), int(page.top() + page.height() * y));
+        };
+        QWidget *viewport = canvas->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at(0.2));
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(viewport, at(0.2 + 0.06 * i));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at(0.7));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private slots:
+    void init()
+    {
+        QDir(tempRoot()).removeRecursively();
+        QDir(tempFolder()).removeRecursively();
+        QDir().mkpath(tempRoot());
+        m_dir = std::make_unique<QTemporaryDir>(tempRoot() + QStringLiteral("/XXXXXX"));
+        QVERIFY(m_dir->isValid());
+    }
+
+    void startsOnHomeWithTitles()
+    {
+        auto window = newWindow();
+        QVERIFY(window->homeShowing());
+        QCOMPARE(window->windowTitle(), QStringLiteral("青简批注"));
+        QCOMPARE(window->pageLabel()->text(), QStringLiteral("页码 -/-"));
+        QCOMPARE(window->strokesLabel()->text(), QStringLiteral("笔画 0"));
+        QVERIFY(QRegularExpression(QStringLiteral("^内存 WS \\d+\\.\\d MB / Private \\d+\\.\\d MB$"))
+                    .match(window->memoryLabel()->text())
+                    .hasMatch());
+        QVERIFY(!window->memoryLabel()->text().startsWith(QStringLiteral("内存 WS 0.0")));
+
+        window->openPath(makePdf(QStringLiteral("a.pdf"), 3));
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->windowTitle(), QStringLiteral("a.pdf — 青简批注"));
+        QCOMPARE(window->pageLabel()->text(), QStringLiteral("页码 1/3"));
+        drawStroke(*window);
+        QCOMPARE(window->tabStrip()->tabTitle(0), QStringLiteral("*a.pdf"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("a.pdf — 青简批注"));
+        QCOMPARE(window->strokesLabel()->text(), QStringLiteral("笔画 1"));
+
+        window->onSettings();
+        QCOMPARE(window->windowTitle(), QStringLiteral("设置 — 青简批注"));
+        window->onSettings();
+        QCOMPARE(window->windowTitle(), QStringLiteral("a.pdf — 青简批注"));
+        QCOMPARE(window->pageStack()->currentWidget(), window->canvas(0));
+        window->showHomePage();
+        QCOMPARE(window->windowTitle(), QStringLiteral("青简批注"));
+        QCOMPARE(window->pageLabel()->text(), QStringLiteral("页码 -/-"));
+        answerClosePrompt(QStringLiteral("舍弃"));
+        window->onTabCloseRequested(0);
+        QCOMPARE(window->documentCount(), 0);
+    }
+
+    void alreadyOpenByAnotherPathForm()
+    {
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("sub/lesson.pdf"));
+        QVERIFY(QFile::link(pdf, m_dir->filePath(QStringLiteral("link.pdf"))));
+        window->openPath(pdf);
+        window->openPath(makePdf(QStringLiteral("other.pdf")));
+        QCOMPARE(window->currentIndex(), 1);
+        window->openPath(m_dir->filePath(QStringLiteral("sub/../sub/./lesson.pdf")));
+        QCOMPARE(window->documentCount(), 2);
+        QCOMPARE(window->currentIndex(), 0);
+        window->onTabCurrentChanged(1);
+        window->openPath(m_dir->filePath(QStringLiteral("link.pdf")));
+        QCOMPARE(window->documentCount(), 2);
+        QCOMPARE(window->currentIndex(), 0);
+        QCOMPARE(window->pageStack()->count(), 4); // home, settings, two canvases
+    }
+
+    void failedOpenLeavesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("not a pdf") << QByteArray("hello") << QStringLiteral("x.pdf") << QStringLiteral("打开失败：");
+        QTest::newRow("broken package") << QByteArray("PK\x03\x04garbage", 11) << QStringLiteral("x.dpz")
+                                        << QStringLiteral("打开失败：");
+    }
+
+    void failedOpenLeavesNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, name);
+        QFETCH(QString, status);
+        const QString path = m_dir->filePath(name);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        auto window = newWindow();
+        window->openPath(path);
+        QCOMPARE(window->documentCount(), 0);
+        QCOMPARE(window->tabStrip()->count(), 0);
+        QCOMPARE(window->pageStack()->count(), 2);
+        QVERIFY(window->statusBar()->currentMessage().startsWith(status));
+        QVERIFY(window->homeShowing());
+    }
+
+    void restoredInkLeavesTabClean()
+    {
+        const QString pdf = makePdf(QStringLiteral("restore.pdf"));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        InkPages ink;
+        Stroke stroke;
+        stroke.points = {QPointF(0.1, 0.1), QPointF(0.5, 0.5)};
+        ink[0] = {stroke, stroke};
+        QVERIFY(writeWorkingCopy(pdf, bytes, annotationsFromInk(ink), sourceFingerprint(pdf)));
+
+        auto window = newWindow();
+        window->openPath(pdf);
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->canvas(0)->strokeCount(), 2);
+        QVERIFY(!window->document(0).dirty);
+        QCOMPARE(window->tabStrip()->tabTitle(0), QStringLiteral("restore.pdf"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已恢复上次未另存的批注"));
+        // Clean: closing asks nothing.
+        window->onCloseCurrent();
+        QCOMPARE(window->documentCount(), 0);
+    }
+
+    void saveAsksOnceThenWritesThePackage()
+    {
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("第1课.pdf"));
+        window->openPath(pdf);
+        drawStroke(*window);
+        QString proposed;
+        const QString target = m_dir->filePath(QStringLiteral("a"));
+        answerSaveDialog(target, &proposed);
+        window->onSave();
+        QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("第1课.dpz"));
+        QCOMPARE(QFileInfo(proposed).absolutePath(), QFileInfo(pdf).absolutePath());
+        const QString package = target + QStringLiteral(".dpz");
+        QVERIFY(QFileInfo::exists(package));
+        QCOMPARE(window->document(0).packagePath, package);
+        QCOMPARE(window->tabStrip()->tabTitle(0), QStringLiteral("a.dpz"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("a.dpz — 青简批注"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已打包保存 a.dpz"));
+
+        drawStroke(*window, 0.4);
+        QVERIFY(window->document(0).dirty);
+        bool dialogShown = false;
+        const QPointer<QTimer> watch = onNextModal<QWidget>([&dialogShown](QWidget *modal) {
+            dialogShown = true;
+            modal->close();
+        });
+        window->onSave();
+        QCoreApplication::processEvents();
+        delete watch.data();
+        QVERIFY(!dialogShown);
+        QVERIFY(!window->document(0).dirty);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已保存 a.dpz"));
+        QJsonObject json;
+        QVERIFY(readPackage(package, nullptr, &json));
+        QCOMPARE(strokeCount(inkFromAnnotations(json)), 2);
+    }
+
+    void cancelledSaveWritesNothing()
+    {
+        auto window = newWindow();
+        window->openPath(makePdf(QStringLiteral("c.pdf")));
+        drawStroke(*window);
+        answerSaveDialog(QString());
+        QVERIFY(!window->saveAs(0));
+        QVERIFY(window->document(0).dirty);
+        QVERIFY(window->document(0).packagePath.isEmpty());
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("c.dpz"))));
+    }
+
+    void closePrompt_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("workingCopyKept");
+        QTest::newRow("取消 keeps everything") << QStringLiteral("取消") << false << true;
+        QTest::newRow("舍弃 closes and forgets the ink") << QStringLiteral("舍弃") << true << false;
+        QTest::newRow("保存 writes the package and closes") << QStringLiteral("保存") << true << true;
+    }
+
+    void closePrompt()
+    {
+        QFETCH(QString, choice);
+        QFETCH(bool, closes);
+        QFETCH(bool, workingCopyKept);
+        const QString pdf = makePdf(QStringLiteral("p.pdf"));
+        QString package = m_dir->filePath(QStringLiteral("p.dpz"));
+        QFile source(pdf);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QVERIFY(writePackage(package, source.readAll(), QJsonObject()));
+        auto window = newWindow();
+        window->openPath(package);
+        drawStroke(*window);
+        window->workingCopyWriter()->flush(window->canvas(0));
+        QVERIFY(QFileInfo::exists(workingCopyPath(package)));
+
+        QStringList seen;
+        answerClosePrompt(choice, &seen);
+        window->onTabCloseRequested(0);
+        QCOMPARE(seen.value(0), QStringLiteral("未保存的批注"));
+        QCOMPARE(seen.value(1), QStringLiteral("「p.dpz」有未保存的批注。"));
+        QStringList expected{QStringLiteral("保存"), QStringLiteral("另存为"), QStringLiteral("舍弃"),
+                             QStringLiteral("取消")};
+        expected.sort();
+        QCOMPARE(seen.value(2), expected.join(QLatin1Char(',')));
+        QCOMPARE(window->documentCount(), closes ? 0 : 1);
+        if (!closes) {
+            QVERIFY(window->document(0).dirty);
+            QCOMPARE(window->canvas(0)->strokeCount(), 1);
+        }
+        if (choice == QStringLiteral("保存")) {
+            QJsonObject json;
+            QVERIFY(readPackage(package, nullptr, &json));
+            QCOMPARE(strokeCount(inkFromAnnotations(json)), 1);
+            // The package holds the ink now; its stale working copy is gone.
+            QVERIFY(!QFileInfo::exists(workingCopyPath(package)));
+            return;
+        }
+        QCOMPARE(QFileInfo::exists(workingCopyPath(package)), workingCopyKept);
+        if (!closes) {
+            answerClosePrompt(QStringLiteral("舍弃"));
+            window->onCloseCurrent();
+        }
+    }
+
+    void closingCurrentLastOfThree()
+    {
+        auto window = newWindow();
+        for (const char *name : {"1.pdf", "2.pdf", "3.pdf"})
+            window->openPath(makePdf(QString::fromLatin1(name)));
+        QCOMPARE(window->currentIndex(), 2);
+        window->onCloseCurrent();
+        QCOMPARE(window->documentCount(), 2);
+        QCOMPARE(window->currentIndex(), 1);
+        QCOMPARE(window->tabStrip()->currentIndex(), 1);
+        QCOMPARE(window->pageStack()->currentWidget(), window->canvas(1));
+        QCOMPARE(window->windowTitle(), QStringLiteral("2.pdf — 青简批注"));
+        window->onTabCloseRequested(0);
+        QCOMPARE(window->currentIndex(), 0);
+        QCOMPARE(window->document(0).displayName, QStringLiteral("2.pdf"));
+    }
+
+    void closingLastDocumentOnSettingsKeepsSettings()
+    {
+        auto window = newWindow();
+        window->openPath(makePdf(QStringLiteral("r.pdf")));
+        window->openPath(makePdf(QStringLiteral("s.pdf")));
+        window->showSettingsPage();
+        window->onTabCloseRequested(1);
+        QVERIFY(window->settingsShowing());
+        QCOMPARE(window->currentCanvas(), window->canvas(0));
+        QCOMPARE(window->pageStack()->currentWidget(), static_cast<QWidget *>(window->settingsPage()));
+        window->onTabCloseRequested(0);
+        QVERIFY(window->settingsShowing());
+        QCOMPARE(window->pageStack()->currentWidget(), static_cast<QWidget *>(window->settingsPage()));
+        QCOMPARE(window->pageLabel()->text(), QStringLiteral("页码 -/-"));
+        window->onSettings();
+        QVERIFY(window->homeShowing());
+    }
+
+    void windowCloseAsksForEveryDirtyDocument()
+    {
+        auto window = newWindow();
+        window->openPath(makePdf(QStringLiteral("w1.pdf")));
+        drawStroke(*window);
+        window->openPath(makePdf(QStringLiteral("w2.pdf")));
+        drawStroke(*window);
+
+        answerClosePrompt(QStringLiteral("取消"));
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->documentCount(), 2);
+        QVERIFY(window->document(0).dirty && window->document(1).dirty);
+
+        // "舍弃" for the first, "取消" for the second: both stay open, and
+        // ink drawn after that on the first still reaches its working copy.
+        const QString first = m_dir->filePath(QStringLiteral("w1.pdf"));
+        window->workingCopyWriter()->flush(window->canvas(0));
+        QVERIFY(QFileInfo::exists(workingCopyPath(first)));
+        answerClosePrompt(QStringLiteral("舍弃"));
+        QTimer::singleShot(0, window.get(), [] { answerClosePrompt(QStringLiteral("取消")); });
+        QVERIFY(!window->close());
+        QCOMPARE(window->documentCount(), 2);
+        QVERIFY(!QFileInfo::exists(workingCopyPath(first)));
+        window->tabStrip()->setCurrentIndex(0);
+        drawStroke(*window, 0.5);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(workingCopyPath(first)), 5000);
+        window->workingCopyWriter()->waitIdle();
+
+        QStringList seen;
+        answerClosePrompt(QStringLiteral("舍弃"), &seen);
+        QTimer::singleShot(0, window.get(), [&seen] { answerClosePrompt(QStringLiteral("舍弃"), &seen); });
+        QVERIFY(window->close());
+        QCOMPARE(seen.size(), 6);
+        QCOMPARE(seen.at(4), QStringLiteral("「w2.pdf」有未保存的批注。"));
+        // Discarded ink does not come back.
+        QVERIFY(!QFileInfo::exists(workingCopyPath(m_dir->filePath(QStringLiteral("w1.pdf")))));
+        QVERIFY(!QFileInfo::exists(workingCopyPath(m_dir->filePath(QStringLiteral("w2.pdf")))));
+    }
+
+    void inkReachesTheWorkingCopyWithinASecond()
+    {
+        const QString pdf = makePdf(QStringLiteral("wc.pdf"));
+        {
+            auto window = newWindow();
+            window->openPath(pdf);
+            drawStroke(*window);
+            drawStroke(*window, 0.3);
+            // Written by the timer alone, without any close.
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(workingCopyPath(pdf)), 5000);
+            QJsonObject json;
+            QTRY_VERIFY_WITH_TIMEOUT(readPackage(workingCopyPath(pdf), nullptr, &json)
+                                         && strokeCount(inkFromAnnotations(json)) == 2, 5000);
+            QVERIFY(sameSource(json.value(QStringLiteral("source")).toObject(), sourceFingerprint(pdf)));
+            drawStroke(*window, 0.4);
+            // Closing the window keeps the ink (no prompt is answered with
+            // "舍弃" here): the third stroke is flushed at once.
+            answerClosePrompt(QStringLiteral("取消"));
+            QVERIFY(!window->close());
+            window->workingCopyWriter()->flush(window->canvas(0));
+            QVERIFY(readPackage(workingCopyPath(pdf), nullptr, &json));
+            QCOMPARE(strokeCount(inkFromAnnotations(json)), 3);
+        }
+        auto again = newWindow();
+        again->openPath(pdf);
+        QCOMPARE(again->canvas(0)->strokeCount(), 3);
+    }
+
+    void packageWorkingCopyComesBackDirty()
+    {
+        const QString pdf = makePdf(QStringLiteral("pk.pdf"));
+        const QString package = m_dir->filePath(QStringLiteral("pk.dpz"));
+        QFile source(pdf);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QVERIFY(writePackage(package, source.readAll(), QJsonObject()));
+        {
+            auto window = newWindow();
+            window->openPath(package);
+            drawStroke(*window);
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(workingCopyPath(package)), 5000);
+            window->workingCopyWriter()->waitIdle();
+        }
+        auto window = newWindow();
+        window->openPath(package);
+        QCOMPARE(window->canvas(0)->strokeCount(), 1);
+        QVERIFY(window->document(0).dirty);
+        QCOMPARE(window->tabStrip()->tabTitle(0), QStringLiteral("*pk.dpz"));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已恢复上次未保存的批注"));
+        QVERIFY(window->save(0));
+        QVERIFY(!window->document(0).dirty);
+        window->onCloseCurrent();
+        QCOMPARE(window->documentCount(), 0);
+
+        // The package changed since that working copy: nothing extra comes back.
+        window->openPath(package);
+        QCOMPARE(window->canvas(0)->strokeCount(), 1);
+        QVERIFY(!window->document(0).dirty);
+    }
+
+    void replacedPackageShowsItsOwnPdf()
+    {
+        const QString package = m_dir->filePath(QStringLiteral("swap.dpz"));
+        for (int pages : {1, 3}) {
+            const QString pdf = makePdf(QStringLiteral("swap%1.pdf").arg(pages), pages);
+            QFile source(pdf);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            QVERIFY(writePackage(package, source.readAll(), QJsonObject()));
+            auto window = newWindow();
+            window->openPath(package);
+            QCOMPARE(window->documentCount(), 1);
+            QCOMPARE(window->canvas(0)->pageCount(), pages);
+        }
+    }
+
+    void dropOpensTheFirstQualifyingFile()
+    {
+        auto window = newWindow();
+        const QString text = m_dir->filePath(QStringLiteral("notes.txt"));
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.close();
+        const QString pdf = makePdf(QStringLiteral("drop.pdf"));
+
+        QMimeData onlyText;
+        onlyText.setUrls({QUrl::fromLocalFile(text)});
+        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &onlyText, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &refused);
+        QVERIFY(!refused.isAccepted());
+
+        QMimeData mixed;
+        mixed.setUrls({QUrl::fromLocalFile(text), QUrl::fromLocalFile(pdf),
+                       QUrl::fromLocalFile(makePdf(QStringLiteral("second.pdf")))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mixed, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mixed, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->document(0).displayName, QStringLiteral("drop.pdf"));
+    }
+};
+
+QTEST_MAIN(TestFlows)
+#include "tst_flows.moc"

@@ -1,0 +1,168 @@
+// Window-level behaviour of the main window: status bar, memory figures,
+// full screen, guarded zoom and the tab strip stand-in.
+#include "app/documenttabstrip.h"
+#include "app/mainwindow.h"
+#include "canvas/pdfcanvas.h"
+#include "docs/workingcopy.h"
+#include "pages/homepage.h"
+#include "platform/procmemory.h"
+#include "testutil.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void procStatusParsing_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<qint64>("workingSet");
+        QTest::addColumn<qint64>("privateBytes");
+        QTest::newRow("linux status") << QByteArray("Name:\tlectern\nVmPeak:\t  900 kB\nVmRSS:\t  204800 kB\n"
+                                                    "RssAnon:\t  102400 kB\nRssFile:\t 1 kB\n")
+                                      << true << qint64(204800) * 1024 << qint64(102400) * 1024;
+        QTest::newRow("no RssAnon (old kernel)") << QByteArray("VmRSS:\t 10 kB\n") << false << qint64(0) << qint64(0);
+        QTest::newRow("garbage value") << QByteArray("VmRSS:\tlots kB\nRssAnon:\t1 kB\n") << false << qint64(0)
+                                       << qint64(0);
+        QTest::newRow("empty") << QByteArray() << false << qint64(0) << qint64(0);
+    }
+
+    void procStatusParsing()
+    {
+        QFETCH(QByteArray, status);
+        QFETCH(bool, ok);
+        QFETCH(qint64, workingSet);
+        QFETCH(qint64, privateBytes);
+        const ProcessMemory memory = parseProcStatus(status);
+        QCOMPARE(memory.ok, ok);
+        QCOMPARE(memory.workingSetBytes, workingSet);
+        QCOMPARE(memory.privateBytes, privateBytes);
+    }
+
+    void ownProcessMemoryIsRead()
+    {
+        const ProcessMemory memory = readProcessMemory();
+        QVERIFY(memory.ok);
+        QVERIFY(memory.workingSetBytes > 0);
+        QVERIFY(memory.privateBytes > 0);
+        QVERIFY(memory.privateBytes <= memory.workingSetBytes);
+    }
+
+    void statusLabelsKeepTheirWidth()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QList<QLabel *> labels{window.pageLabel(), window.renderLabel(), window.strokesLabel(),
+                                     window.memoryLabel()};
+        for (QLabel *label : labels) {
+            QCOMPARE(label->minimumWidth(), label->maximumWidth());
+            QVERIFY(label->isVisible());
+        }
+        // The widest page text still fits the fixed width.
+        const int before = window.pageLabel()->width();
+        window.onPageChanged(9998, 9999);
+        QCOMPARE(window.pageLabel()->text(), QStringLiteral("页码 9999/9999"));
+        QVERIFY(window.pageLabel()->fontMetrics().horizontalAdvance(window.pageLabel()->text()) <= before);
+        window.onRenderMeasured(12, QSize(800, 1131));
+        QCOMPARE(window.renderLabel()->text(), QStringLiteral("渲染 12 ms (800×1131)"));
+        // A temporary message hides the labels while it shows.
+        window.statusBar()->showMessage(QStringLiteral("提示"), 6000);
+        QVERIFY(!window.pageLabel()->isVisible());
+        window.statusBar()->clearMessage();
+        QVERIFY(window.pageLabel()->isVisible());
+    }
+
+    void fullscreenAndEsc()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isFullScreen());
+        QVERIFY(!window.fullscreenExitButton()->isVisible());
+
+        window.showMaximized();
+        QTRY_VERIFY(window.isMaximized());
+        window.onFullscreen();
+        QTRY_VERIFY(window.isFullScreen());
+        QVERIFY(window.fullscreenExitButton()->isVisible());
+        QCOMPARE(window.fullscreenExitButton()->text(), QStringLiteral("退出全屏（Esc）"));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QTRY_VERIFY(!window.isFullScreen());
+        QTRY_VERIFY(window.isMaximized());
+        QVERIFY(!window.fullscreenExitButton()->isVisible());
+
+        window.showNormal();
+        window.onFullscreen();
+        QTRY_VERIFY(window.isFullScreen());
+        QTest::mouseClick(window.fullscreenExitButton(), Qt::LeftButton);
+        QTRY_VERIFY(!window.isFullScreen());
+        QVERIFY(!window.isMaximized());
+    }
+
+    void fifthNestedZoomIsDropped()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("z.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 1));
+        MainWindow window;
+        window.show();
+        window.openPath(pdf);
+        PdfCanvas *canvas = window.currentCanvas();
+        QVERIFY(canvas);
+        // A canvas that answers every zoom with another request.
+        connect(canvas, &PdfCanvas::zoomChanged, &window,
+                [&window](double zoom) { window.requestZoom(zoom + 0.25); });
+        QSignalSpy changes(canvas, &PdfCanvas::zoomChanged);
+        window.requestZoom(1.5);
+        QCOMPARE(changes.size(), 4);
+        QCOMPARE(canvas->zoom(), 2.25);
+        // Outside any nesting requests work again.
+        window.requestZoom(0.5);
+        QCOMPARE(changes.size(), 8);
+    }
+
+    void tabStripSignalsReachTheWindow()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *settings = window.tabStrip()->findChild<QPushButton *>(QStringLiteral("tabsSettings"));
+        auto *home = window.tabStrip()->findChild<QPushButton *>(QStringLiteral("tabsHome"));
+        QVERIFY(settings && home);
+        QTest::mouseClick(settings, Qt::LeftButton);
+        QVERIFY(window.settingsShowing());
+        QVERIFY(window.tabStrip()->settingsActive());
+        QCOMPARE(window.windowTitle(), QStringLiteral("设置 — 青简批注"));
+        // Tapping the settings chip again with no document returns home.
+        QTest::mouseClick(settings, Qt::LeftButton);
+        QVERIFY(window.homeShowing());
+        QVERIFY(window.tabStrip()->homeActive());
+        QVERIFY(!window.tabStrip()->settingsActive());
+        QTest::mouseClick(settings, Qt::LeftButton);
+        QTest::mouseClick(home, Qt::LeftButton);
+        QVERIFY(window.homeShowing());
+        QCOMPARE(window.windowTitle(), QStringLiteral("青简批注"));
+    }
+
+    void initialGeometryFitsTheScreen()
+    {
+        MainWindow window;
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(window.width() <= 1400 && window.height() <= 900);
+        QCOMPARE(window.width(), qMin(int(available.width() * 0.92), 1400));
+        QCOMPARE(window.height(), qMin(int(available.height() * 0.92), 900));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,221 @@
+// What a crash or a failing disk must never cost the teacher: ink written
+// two seconds before a SIGKILL comes back on the next start, and a save that
+// cannot be written says so and keeps the document dirty.
+#include "app/documenttabstrip.h"
+#include "app/mainwindow.h"
+#include "canvas/pdfcanvas.h"
+#include "docs/package.h"
+#include "docs/workingcopy.h"
+#include "ink/annotationjson.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+template <typename T>
+void onNextModal(std::function<void(T *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *widget = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (!widget)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(widget);
+    });
+    timer->start();
+}
+
+// Starts the program with --selftest-smoke on file and waits for the line
+// starting with prefix; returns the rest of that line ("" on failure).
+QString startSmoke(QProcess *process, const QString &file, const QByteArray &prefix)
+{
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(TestUtil::lecternBinary(), {QStringLiteral("--selftest-smoke"), file});
+    if (!process->waitForStarted(10000))
+        return QString();
+    QByteArray seen;
+    QDeadlineTimer deadline(60000);
+    while (!deadline.hasExpired()) {
+        if (!process->canReadLine() && !process->waitForReadyRead(1000)) {
+            if (process->state() != QProcess::Running)
+                break;
+            continue;
+        }
+        while (process->canReadLine()) {
+            const QByteArray line = process->readLine().trimmed();
+            seen += line + '\n';
+            if (line.startsWith(prefix))
+                return QString::fromUtf8(line.mid(prefix.size()));
+        }
+    }
+    qWarning("no line %s in: %s", prefix.constData(), seen.constData());
+    return QString();
+}
+
+void killHard(QProcess *process)
+{
+    process->kill(); // SIGKILL: no handler, no flush, no close event
+    process->waitForFinished(10000);
+}
+
+} // namespace
+
+class TestReliability : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private slots:
+    void init()
+    {
+        QDir(tempFolder()).removeRecursively();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void strokesSurviveSigkill_data()
+    {
+        QTest::addColumn<bool>("package");
+        QTest::newRow("pdf") << false;
+        QTest::newRow("package") << true;
+    }
+
+    void strokesSurviveSigkill()
+    {
+        QFETCH(bool, package);
+        const QString pdf = m_dir->filePath(QStringLiteral("课件.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+        QString file = pdf;
+        if (package) {
+            file = m_dir->filePath(QStringLiteral("课件.dpz"));
+            QFile source(pdf);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            QVERIFY(writePackage(file, source.readAll(), QJsonObject()));
+        }
+
+        QProcess first;
+        QCOMPARE(startSmoke(&first, file, "smoke: restored_strokes="), QStringLiteral("0"));
+        QCOMPARE(startSmoke(&first, file, "smoke: strokes="), QStringLiteral("3"));
+        QTest::qWait(2000);
+        killHard(&first);
+        QCOMPARE(first.exitStatus(), QProcess::CrashExit);
+
+        QJsonObject json;
+        QVERIFY(readPackage(workingCopyPath(file), nullptr, &json));
+        QCOMPARE(strokeCount(inkFromAnnotations(json)), 3);
+
+        QProcess second;
+        QCOMPARE(startSmoke(&second, file, "smoke: restored_strokes="), QStringLiteral("3"));
+        QCOMPARE(startSmoke(&second, file, "smoke: strokes="), QStringLiteral("6"));
+        QTest::qWait(2000);
+        killHard(&second);
+
+        QProcess third;
+        QCOMPARE(startSmoke(&third, file, "smoke: restored_strokes="), QStringLiteral("6"));
+        killHard(&third);
+    }
+
+    void unwritableSaveStaysDirty_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("viaPackage");
+        QTest::newRow("target folder missing") << QStringLiteral("missing/folder/out.dpz") << false;
+        QTest::newRow("target under a regular file") << QStringLiteral("plain.txt/out.dpz") << false;
+        QTest::newRow("package folder removed since opening") << QStringLiteral("gone/lesson.dpz") << true;
+    }
+
+    void unwritableSaveStaysDirty()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, viaPackage);
+        QFile plain(m_dir->filePath(QStringLiteral("plain.txt")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("not a folder");
+        plain.close();
+        const QString pdf = m_dir->filePath(QStringLiteral("lesson.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 1));
+        const QString targetPath = m_dir->filePath(target);
+        QString opened = pdf;
+        if (viaPackage) {
+            QVERIFY(QDir().mkpath(QFileInfo(targetPath).absolutePath()));
+            QFile source(pdf);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            QVERIFY(writePackage(targetPath, source.readAll(), QJsonObject()));
+            opened = targetPath;
+        }
+
+        MainWindow window;
+        window.resize(900, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.openPath(opened);
+        QCOMPARE(window.documentCount(), 1);
+        PdfCanvas *canvas = window.canvas(0);
+        QTRY_VERIFY(!canvas->pageRect(0).isEmpty());
+        const QRectF page = canvas->pageRect(0);
+        QTest::mousePress(canvas->viewport(), Qt::LeftButton, Qt::NoModifier, page.center().toPoint());
+        QTest::mouseMove(canvas->viewport(), page.center().toPoint() + QPoint(40, 10));
+        QTest::mouseRelease(canvas->viewport(), Qt::LeftButton, Qt::NoModifier,
+                            page.center().toPoint() + QPoint(80, 20));
+        QVERIFY(window.document(0).dirty);
+
+        if (viaPackage)
+            QVERIFY(QDir(QFileInfo(targetPath).absolutePath()).removeRecursively());
+        else
+            onNextModal<QFileDialog>([targetPath](QFileDialog *dialog) {
+                dialog->selectFile(targetPath);
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+        QString title;
+        QString text;
+        // Chained: the warning follows the dialog.
+        QTimer::singleShot(0, &window, [&title, &text] {
+            onNextModal<QMessageBox>([&title, &text](QMessageBox *box) {
+                title = box->windowTitle();
+                text = box->text();
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            });
+        });
+        QVERIFY(!window.save(0));
+        QCOMPARE(title, QStringLiteral("保存失败"));
+        QVERIFY2(!text.isEmpty(), qPrintable(text));
+        qInfo("writer's message: %s", qPrintable(text));
+        QVERIFY(window.document(0).dirty);
+        QCOMPARE(window.tabStrip()->tabTitle(0).left(1), QStringLiteral("*"));
+        QCOMPARE(window.document(0).packagePath, viaPackage ? targetPath : QString());
+        QVERIFY(!QFileInfo::exists(targetPath));
+        // Nothing half-written is left beside the target either.
+        if (!viaPackage)
+            QCOMPARE(QFileInfo(plain.fileName()).size(), qint64(12));
+        QCOMPARE(canvas->strokeCount(), 1);
+
+        onNextModal<QMessageBox>([](QMessageBox *box) {
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == QStringLiteral("舍弃"))
+                    QTest::mouseClick(button, Qt::LeftButton);
+        });
+        window.onCloseCurrent();
+        QCOMPARE(window.documentCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestReliability)
+#include "tst_reliability.moc"
