@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QStackedWidget>
+#include "pages/homepage.h"
 #include "pages/settingspage.h"
 #include <QMessageBox>
 #include <QPushButton>
@@ -180,6 +181,45 @@ private slots:
         answerClosePrompt(QStringLiteral("舍弃"));
         window->onTabCloseRequested(0);
         QCOMPARE(window->documentCount(), 0);
+    }
+
+    void homeOpenButtonOpensThroughTheDialog()
+    {
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("home.pdf"));
+        QString caption;
+        onNextModal<QFileDialog>([pdf, &caption](QFileDialog *dialog) {
+            caption = dialog->windowTitle();
+            dialog->selectFile(pdf);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QTest::mouseClick(window->homePage()->openButton(), Qt::LeftButton);
+        QCOMPARE(caption, QStringLiteral("打开 PDF / 批注包 / Word 文档"));
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->document(0).pdfPath, pdf);
+        QVERIFY(!window->homeShowing());
+        QCOMPARE(window->pageStack()->currentWidget(), window->canvas(0));
+    }
+
+    void saveOfVanishedSourceWarns()
+    {
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("gone.pdf"));
+        window->openPath(pdf);
+        drawStroke(*window);
+        QVERIFY(QFile::remove(pdf));
+        answerSaveDialog(m_dir->filePath(QStringLiteral("gone.dpz")));
+        QString text;
+        QTimer::singleShot(0, window.get(), [&text] {
+            onNextModal<QMessageBox>([&text](QMessageBox *box) {
+                text = box->windowTitle() + QLatin1Char('|') + box->text();
+                box->accept();
+            });
+        });
+        QVERIFY(!window->save(0));
+        QCOMPARE(text, QStringLiteral("保存失败|无法读取源 PDF：%1").arg(pdf));
+        QVERIFY(window->document(0).dirty);
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("gone.dpz"))));
     }
 
     void alreadyOpenByAnotherPathForm()
