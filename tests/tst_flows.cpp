@@ -7,6 +7,7 @@
 #include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
+#include "system/settings.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -328,6 +329,37 @@ private slots:
         QJsonObject json;
         QVERIFY(readPackage(package, nullptr, &json));
         QCOMPARE(strokeCount(inkFromAnnotations(json)), 2);
+    }
+
+    void saveAsProposalAndSuffix_data()
+    {
+        QTest::addColumn<bool>("useDefaultFolder");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("beside the source, suffix added") << false << QStringLiteral("x") << QStringLiteral("x.dpz");
+        QTest::newRow("default folder, suffix kept as typed") << true << QStringLiteral("x.DPZ")
+                                                              << QStringLiteral("x.DPZ");
+    }
+
+    void saveAsProposalAndSuffix()
+    {
+        QFETCH(bool, useDefaultFolder);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        const QString saveFolder = m_dir->filePath(QStringLiteral("saves"));
+        QVERIFY(QDir().mkpath(saveFolder));
+        QVERIFY(setDefaultSavePath(useDefaultFolder ? saveFolder : QString()));
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("src/第2课.pdf"));
+        window->openPath(pdf);
+        QString proposed;
+        const QString folder = useDefaultFolder ? saveFolder : QFileInfo(pdf).absolutePath();
+        answerSaveDialog(folder + QLatin1Char('/') + typed, &proposed);
+        QVERIFY(window->saveAs(0));
+        QCOMPARE(proposed, folder + QStringLiteral("/第2课.dpz"));
+        QVERIFY(QFileInfo::exists(folder + QLatin1Char('/') + written));
+        QCOMPARE(window->document(0).displayName, written);
+        QVERIFY(setDefaultSavePath(QString()));
     }
 
     void cancelledSaveWritesNothing()
