@@ -115,7 +115,11 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
-    // Canvases go before the writer's thread stops; queued writes finish.
+    // The canvases outlive this body (they die with the stack): nothing
+    // they emit may reach the lists destroyed here.
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        disconnect(canvas, nullptr, this, nullptr);
+    // Queued writes finish before the writer's thread stops.
     m_writer->waitIdle();
 }
 

@@ -7,6 +7,7 @@
 #include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
+#include "system/settings.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QStackedWidget>
+#include "pages/homepage.h"
 #include "pages/settingspage.h"
 #include <QMessageBox>
 #include <QPushButton>
@@ -182,6 +184,45 @@ private slots:
         QCOMPARE(window->documentCount(), 0);
     }
 
+    void homeOpenButtonOpensThroughTheDialog()
+    {
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("home.pdf"));
+        QString caption;
+        onNextModal<QFileDialog>([pdf, &caption](QFileDialog *dialog) {
+            caption = dialog->windowTitle();
+            dialog->selectFile(pdf);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QTest::mouseClick(window->homePage()->openButton(), Qt::LeftButton);
+        QCOMPARE(caption, QStringLiteral("打开 PDF / 批注包 / Word 文档"));
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->document(0).pdfPath, pdf);
+        QVERIFY(!window->homeShowing());
+        QCOMPARE(window->pageStack()->currentWidget(), window->canvas(0));
+    }
+
+    void saveOfVanishedSourceWarns()
+    {
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("gone.pdf"));
+        window->openPath(pdf);
+        drawStroke(*window);
+        QVERIFY(QFile::remove(pdf));
+        answerSaveDialog(m_dir->filePath(QStringLiteral("gone.dpz")));
+        QString text;
+        QTimer::singleShot(0, window.get(), [&text] {
+            onNextModal<QMessageBox>([&text](QMessageBox *box) {
+                text = box->windowTitle() + QLatin1Char('|') + box->text();
+                box->accept();
+            });
+        });
+        QVERIFY(!window->save(0));
+        QCOMPARE(text, QStringLiteral("保存失败|无法读取源 PDF：%1").arg(pdf));
+        QVERIFY(window->document(0).dirty);
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("gone.dpz"))));
+    }
+
     void alreadyOpenByAnotherPathForm()
     {
         auto window = newWindow();
@@ -288,6 +329,37 @@ private slots:
         QJsonObject json;
         QVERIFY(readPackage(package, nullptr, &json));
         QCOMPARE(strokeCount(inkFromAnnotations(json)), 2);
+    }
+
+    void saveAsProposalAndSuffix_data()
+    {
+        QTest::addColumn<bool>("useDefaultFolder");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("beside the source, suffix added") << false << QStringLiteral("x") << QStringLiteral("x.dpz");
+        QTest::newRow("default folder, suffix kept as typed") << true << QStringLiteral("x.DPZ")
+                                                              << QStringLiteral("x.DPZ");
+    }
+
+    void saveAsProposalAndSuffix()
+    {
+        QFETCH(bool, useDefaultFolder);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        const QString saveFolder = m_dir->filePath(QStringLiteral("saves"));
+        QVERIFY(QDir().mkpath(saveFolder));
+        QVERIFY(setDefaultSavePath(useDefaultFolder ? saveFolder : QString()));
+        auto window = newWindow();
+        const QString pdf = makePdf(QStringLiteral("src/第2课.pdf"));
+        window->openPath(pdf);
+        QString proposed;
+        const QString folder = useDefaultFolder ? saveFolder : QFileInfo(pdf).absolutePath();
+        answerSaveDialog(folder + QLatin1Char('/') + typed, &proposed);
+        QVERIFY(window->saveAs(0));
+        QCOMPARE(proposed, folder + QStringLiteral("/第2课.dpz"));
+        QVERIFY(QFileInfo::exists(folder + QLatin1Char('/') + written));
+        QCOMPARE(window->document(0).displayName, written);
+        QVERIFY(setDefaultSavePath(QString()));
     }
 
     void cancelledSaveWritesNothing()

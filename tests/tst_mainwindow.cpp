@@ -8,6 +8,7 @@
 #include "platform/procmemory.h"
 #include "testutil.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -129,6 +130,29 @@ private slots:
         // Outside any nesting requests work again.
         window.requestZoom(0.5);
         QCOMPARE(changes.size(), 8);
+    }
+
+    void shortcutsReachTheFlows()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("k.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 1));
+        MainWindow window;
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.openPath(pdf);
+        QCOMPARE(window.documentCount(), 1);
+        QTest::keyClick(&window, Qt::Key_F11);
+        QTRY_VERIFY(window.isFullScreen());
+        QTest::keyClick(&window, Qt::Key_F11);
+        QTRY_VERIFY(!window.isFullScreen());
+        const double before = window.currentCanvas()->zoom();
+        QTest::keySequence(&window, QKeySequence::ZoomIn);
+        QVERIFY(window.currentCanvas()->zoom() > before);
+        QTest::keyClick(&window, Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(window.documentCount(), 0);
+        QVERIFY(window.homeShowing());
     }
 
     void tabStripSignalsReachTheWindow()
