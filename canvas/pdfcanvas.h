@@ -315,6 +315,19 @@ private:
     void wheelZoom(QWheelEvent *event);
     bool nativeZoomGesture(QNativeGestureEvent *event);
     Glide m_glide;
+    // The exact anchor of the previous zoom: a run of zooms about the same
+    // point reuses it, so the whole-pixel scroll values never add up to drift.
+    struct ZoomAnchorMemo
+    {
+        bool valid = false;
+        int page = -1;
+        QPointF anchor;
+        ZoomMath::Anchor fraction;
+        int h = 0;
+        int v = 0;
+        double zoom = 0;
+    };
+    ZoomAnchorMemo m_anchorMemo;
     void wireZoomTimers();
 
     // ---- Painting ----

@@ -53,10 +53,19 @@ void PdfCanvas::applyZoom(double target, const QPointF &anchor, ZoomMode mode)
         return;
 
     const int vValue = verticalScrollBar()->value();
-    const int page = pageAtContentY(vValue + anchor.y());
+    int page = pageAtContentY(vValue + anchor.y());
     ZoomMath::Anchor fraction;
-    if (page >= 0)
+    const ZoomAnchorMemo &memo = m_anchorMemo;
+    const bool sameRun = memo.valid && memo.zoom == m_zoom && memo.v == vValue
+            && memo.h == horizontalScrollBar()->value()
+            && std::abs(memo.anchor.x() - anchor.x()) < 0.5
+            && std::abs(memo.anchor.y() - anchor.y()) < 0.5;
+    if (sameRun) {
+        page = memo.page;
+        fraction = memo.fraction;
+    } else if (page >= 0) {
         fraction = ZoomMath::anchorOnSheet(pageRect(page), anchor);
+    }
 
     const double clamped = ZoomMath::clampZoom(target, m_zoom);
     if (ZoomMath::fuzzyEqual(clamped, m_zoom) && mode == ZoomMode::Settling)
@@ -82,6 +91,10 @@ void PdfCanvas::applyZoom(double target, const QPointF &anchor, ZoomMode mode)
                                                        m_contentWidth, anchor);
         verticalScrollBar()->setValue(scroll.y());
         horizontalScrollBar()->setValue(scroll.x());
+        m_anchorMemo = { true, page, anchor, fraction, horizontalScrollBar()->value(),
+                         verticalScrollBar()->value(), m_zoom };
+    } else {
+        m_anchorMemo = ZoomAnchorMemo();
     }
     viewport()->update();
     emit zoomChanged(m_zoom);

@@ -243,6 +243,9 @@ bool PdfCanvas::viewportEvent(QEvent *event)
         auto *mouse = static_cast<QMouseEvent *>(event);
         const bool otherButton = event->type() != QEvent::MouseMove
                 && mouse->button() != Qt::LeftButton;
+        // Any real mouse press catches a glide.
+        if (event->type() == QEvent::MouseButtonPress && !m_touchLock && !m_touchSequence)
+            stopFling();
         if (otherButton || m_touchSequence) {
             event->accept();
             return true;
