@@ -179,8 +179,7 @@ void PdfCanvas::goToPage(int page)
 {
     if (m_pageSizes.isEmpty())
         return;
-    if (m_glideTimer)
-        m_glideTimer->stop();
+    stopFling();
     const int count = pageCount();
     page = std::clamp(page, 0, count - 1);
     if (page < m_slots.size())

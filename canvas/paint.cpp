@@ -206,6 +206,7 @@ void PdfCanvas::paintCanvas(QPainter &painter)
         painter.drawPath(sheetPath);
         painter.setPen(Qt::NoPen);
     }
+    paintEraserIndicator(painter);
 
     --c.depth;
 }
@@ -279,10 +280,15 @@ void PdfCanvas::scrollContentsBy(int dx, int dy)
         return;
     }
     viewport()->scroll(dx, dy);
-    // The desk shade stays put while the sheets move under it. (The eraser
-    // ring's old and new squares join this once the ink half draws it.)
+    // The desk shade and the eraser ring stay put while the sheets move under them.
     const QRect area = viewport()->rect();
     viewport()->update(QRect(area.left(), area.top(), area.width(), int(std::ceil(m_bandHeight))));
+    const double ring = eraserIndicatorRadius();
+    if (ring > 0) {
+        const QRectF square(m_hoverPoint - QPointF(ring + 4, ring + 4),
+                            QSizeF(2 * ring + 8, 2 * ring + 8));
+        viewport()->update(square.toAlignedRect() | square.translated(dx, dy).toAlignedRect());
+    }
 }
 
 QString PdfCanvas::canvasStyleSheet()

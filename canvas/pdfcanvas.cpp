@@ -50,10 +50,12 @@ PdfCanvas::PdfCanvas(QWidget *parent)
     m_glideTimer = new QTimer(this);
     m_glideTimer->setInterval(16);
     m_glideTimer->setTimerType(Qt::PreciseTimer);
+    wireZoomTimers();
 
     m_renderer = new QPdfPageRenderer(this);
     m_renderer->setRenderMode(QPdfPageRenderer::RenderMode::MultiThreaded);
     connect(m_renderer, &QPdfPageRenderer::pageRendered, this, &PdfCanvas::onPageRendered);
+    wireInput();
 }
 
 PdfCanvas::~PdfCanvas()
@@ -139,6 +141,7 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
 void PdfCanvas::closeDocument()
 {
     recordOperation("close", m_path);
+    stopFling();
     m_thumbnailIds.clear();
     ++m_documentSerial;
     detachDocument();
@@ -168,24 +171,6 @@ QSizeF PdfCanvas::pageSizePt(int page) const
 
 void PdfCanvas::onVerticalValueChanged()
 {
-    emit pageChanged(currentPage(), pageCount());
-}
-
-void PdfCanvas::setZoom(double zoom)
-{
-    // Plain clamped zoom about the top of the view; the anchored zoom with
-    // settling replaces this.
-    if (!m_document || m_pageSizes.isEmpty())
-        return;
-    const double target = std::clamp(zoom, kMinZoom, kMaxZoom);
-    if (qFuzzyCompare(target, m_zoom))
-        return;
-    m_zoom = target;
-    recordOperation("zoom", QString::number(m_zoom, 'f', 3));
-    dropAllTiles();
-    relayout();
-    viewport()->update();
-    emit zoomChanged(m_zoom);
     emit pageChanged(currentPage(), pageCount());
 }
 

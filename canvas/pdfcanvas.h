@@ -2,6 +2,9 @@
 
 #include "ink/inkhistory.h"
 #include "ink/strokecapture.h"
+#include "canvas/glide.h"
+#include "ink/eraser.h"
+#include "ink/touchclassifier.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -23,6 +26,9 @@ class QPainter;
 class QTimer;
 class QMouseEvent;
 class QTabletEvent;
+class QWheelEvent;
+class QNativeGestureEvent;
+class QTouchEvent;
 
 // One open document's view and ink. Members are split over files by concern:
 // canvas/pdfcanvas.cpp (construction, document), canvas/layout.cpp,
@@ -90,11 +96,28 @@ public:
     int cachedTileCount(int page) const;
     QSize tileGrid(int page) const;                       // cols x rows
 
-    // ---- Zoom & scrolling (the full anchored zoom and the glide come later) ----
+    // ---- Zoom & scrolling (canvas/zoom.cpp, canvas/scrolling.cpp) ----
     static constexpr double kMinZoom = 0.25;
     static constexpr double kMaxZoom = 4.0;
+    // Immediate zooms render at once; settling ones rescale the old tiles
+    // until the zoom has been still for 160 ms.
+    enum class ZoomMode { Settling, Immediate };
     double zoom() const { return m_zoom; }
+    // anchor: viewport point whose page point stays put.
+    void applyZoom(double zoom, const QPointF &anchor, ZoomMode mode);
     void setZoom(double zoom);
+    void fitWidth(bool on);
+    void zoomIn();
+    void zoomOut();
+    bool isZoomInFlight() const { return m_zoomInFlight; }
+    // Content follows positive deltas right and down (viewport pixels).
+    void scrollBy(double dx, double dy);
+    void addPanSample(double dx, double dy);
+    bool startFling();
+    bool stopFling();
+    bool isGliding() const { return m_glide.isRunning(); }
+    const Glide &glide() const { return m_glide; }
+    static int applyDepth();
 
     // ---- Painting (canvas/paint.cpp) ----
     void applyCanvasTheme();
@@ -142,6 +165,25 @@ public:
     // Viewport rectangle the newest sample asked to repaint (null if none).
     QRect lastInkDirtyRect() const { return m_lastInkDirtyRect; }
 
+    // ---- Erasing & input routing (ink/erasing.cpp, ink/input_*.cpp) ----
+    void setEraserRadius(double radius);
+    bool isErasing() const { return m_erasing; }
+    bool eraseAt(int page, const QPointF &viewportPos, double radius);
+    bool sweepErase(int pageHint, const QPointF &from, const QPointF &to, double radius);
+    void palmEraseAt(const QPointF &centroid, double radius);
+    void endPalmErase();
+    bool isPalmErasing() const { return m_palmActive; }
+    void setPalmEraserEnabled(bool on);
+    bool palmEraserEnabled() const { return m_palmEraserEnabled; }
+    // Where the eraser ring is drawn and with which radius; radius 0 when hidden.
+    double eraserIndicatorRadius() const;
+    QPointF eraserHoverPoint() const { return m_hoverPoint; }
+    bool touchLock() const { return m_touchLock; }
+    bool isPinching() const { return m_pinch.active; }
+    bool isTouchSequence() const { return m_touchSequence; }
+    // Rate-limited "input" diagnostic line.
+    void inputLog(const QString &message);
+
 signals:
     void pageChanged(int page, int count);
     void zoomChanged(double zoom);
@@ -164,6 +206,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    // ---- Zoom & scrolling (canvas/zoom.cpp, canvas/scrolling.cpp) ----
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     // ---- Document & layout ----
@@ -265,6 +309,27 @@ private:
     QTimer *m_glideTimer = nullptr;
     QTimer *m_pointerPollTimer = nullptr;
 
+    // ---- Zoom & scrolling (canvas/zoom.cpp, canvas/scrolling.cpp) ----
+    void onZoomSettled();
+    void onGlideTick();
+    void wheelZoom(QWheelEvent *event);
+    bool nativeZoomGesture(QNativeGestureEvent *event);
+    Glide m_glide;
+    // The exact anchor of the previous zoom: a run of zooms about the same
+    // point reuses it, so the whole-pixel scroll values never add up to drift.
+    struct ZoomAnchorMemo
+    {
+        bool valid = false;
+        int page = -1;
+        QPointF anchor;
+        ZoomMath::Anchor fraction;
+        int h = 0;
+        int v = 0;
+        double zoom = 0;
+    };
+    ZoomAnchorMemo m_anchorMemo;
+    void wireZoomTimers();
+
     // ---- Painting ----
     void paintCanvas(QPainter &painter);
     void paintEmptyState(QPainter &painter);
@@ -305,6 +370,57 @@ private:
     TouchFactorAverage m_factorAverage;
     QRect m_lastInkDirtyRect;                             // viewport
     InkingGateHold m_inkingGate;
+
+    // ---- Erasing & input routing (ink/erasing.cpp, ink/input_*.cpp) ----
+    enum class EraseEnd { Commit, Cancel };
+    void beginErase(const QPointF &viewportPos, int page, double radiusOverride);
+    void continueErase(const QPointF &viewportPos);
+    void endErase(EraseEnd how);
+    // Ends erase and palm gestures without reporting (a cancelled live stroke).
+    void abandonEraseGestures();
+    InkErase::EraseTarget eraseTarget();
+    double effectiveEraseRadius() const;
+    void setHoverPoint(const QPointF &pos, bool shown);
+    void paintEraserIndicator(QPainter &painter);
+    bool wheelBlocked() const;
+    void startLockRelease();
+    void setTouchLockHeld();
+    void updateViewportCursor();
+    void onPointerPoll();
+    bool handleTouchEvent(QTouchEvent *event);
+    void touchEnd();
+    void pinchStep(const QPointF &p0, const QPointF &p1);
+    void endPinch();
+    bool moveDrag(const QPointF &pos);
+    bool viewportMouseEvent(QMouseEvent *event);
+
+    bool m_erasing = false;
+    InkErase::EraseGesture m_eraseGesture;
+    double m_radiusOverride = 0;
+    QPointF m_lastErasePoint;
+    bool m_lastEraseValid = false;
+    bool m_palmActive = false;
+    double m_palmRadius = 0;
+    QPointF m_lastPalmPoint;
+    bool m_lastPalmValid = false;
+    QPointF m_hoverPoint;
+    bool m_hoverShown = false;
+
+    bool m_touchLock = false;
+    QTimer *m_lockReleaseTimer = nullptr;
+    bool m_touchSequence = false;
+    bool m_palmLikeStart = false;
+    bool m_touchWrote = false;
+    bool m_glideCaught = false;
+    TouchInput::PinchState m_pinch;
+    TouchInput::PalmState m_palmState;
+    bool m_moveDrag = false;
+    QPointF m_moveLast;
+    QPoint m_pollPoint;
+    bool m_pollValid = false;
+    qint64 m_lastInputLog = -1000000;
+    int m_mergedInputLogs = 0;
+    void wireInput();
 
     friend class CanvasTestAccess;
 };

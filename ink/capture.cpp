@@ -36,7 +36,6 @@ void PdfCanvas::repaintInk(const QRect &dirty)
 void PdfCanvas::beginStroke(const QPointF &viewportPos, EraseRequest erase, double widthFactor,
                             double eraseRadius)
 {
-    Q_UNUSED(eraseRadius);
     if (m_tool == InkTool::Move && erase != EraseRequest::Force)
         return;
     if (m_zoomSettleTimer)
@@ -44,9 +43,10 @@ void PdfCanvas::beginStroke(const QPointF &viewportPos, EraseRequest erase, doub
     const int page = pageAt(viewportPos);
     if (page < 0)
         return;
-    // Erase gestures are wired by the eraser input; a pen begin never erases.
-    if (m_tool == InkTool::Eraser || erase == EraseRequest::Force)
+    if (m_tool == InkTool::Eraser || erase == EraseRequest::Force) {
+        beginErase(viewportPos, page, eraseRadius);
         return;
+    }
 
     if (!m_drawing) {
         m_drawing = true;
@@ -68,6 +68,10 @@ void PdfCanvas::beginStroke(const QPointF &viewportPos, EraseRequest erase, doub
 
 void PdfCanvas::addStrokePoint(const QPointF &viewportPos, double widthFactor)
 {
+    if (m_erasing) {
+        continueErase(viewportPos);
+        return;
+    }
     if (!m_drawing || m_livePage < 0)
         return;
     const int before = int(m_liveStroke.points.size());
@@ -85,6 +89,10 @@ void PdfCanvas::commitStroke()
 {
     if (m_zoomInFlight && m_zoomSettleTimer)
         m_zoomSettleTimer->start();
+    if (m_erasing) {
+        endErase(EraseEnd::Commit);
+        return;
+    }
     if (!m_drawing)
         return;
     m_drawing = false;

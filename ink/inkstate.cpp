@@ -13,6 +13,7 @@ void PdfCanvas::resetInkState()
 void PdfCanvas::cancelStroke()
 {
     const bool hadLive = m_drawing && !m_liveStroke.points.isEmpty();
+    abandonEraseGestures();
     m_drawing = false;
     m_inkingGate.leave();
     m_livePage = -1;

@@ -1,0 +1,288 @@
+#include "canvas/pdfcanvas.h"
+
+#include "ink/canvasmessagefilter.h"
+#include "system/diaglog.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
+#include <QTabletEvent>
+#include <QTimer>
+
+// Pen, mouse and the viewport's other events. Touch and pen input take the
+// canvas for themselves (touchLock) and keep it 250 ms past their end, so the
+// mouse events the system synthesizes from them never draw a second time.
+
+void PdfCanvas::wireInput()
+{
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_AcceptTouchEvents);
+    viewport()->setCursor(Qt::CrossCursor);
+    connect(m_pointerPollTimer, &QTimer::timeout, this, &PdfCanvas::onPointerPoll);
+    m_lockReleaseTimer = new QTimer(this);
+    m_lockReleaseTimer->setSingleShot(true);
+    m_lockReleaseTimer->setInterval(250);
+    connect(m_lockReleaseTimer, &QTimer::timeout, this, [this]() {
+        m_touchLock = false;
+        updateViewportCursor();
+    });
+    connect(this, &PdfCanvas::toolChanged, this, &PdfCanvas::updateViewportCursor);
+    auto *filter = new CanvasMessageFilter(viewport());
+    connect(this, &QObject::destroyed, [filter]() { delete filter; });
+}
+
+void PdfCanvas::inputLog(const QString &message)
+{
+    if (!isLogEnabled())
+        return;
+    constexpr qint64 kGapMs = 250;
+    const qint64 now = m_clock.elapsed();
+    if (now - m_lastInputLog < kGapMs) {
+        ++m_mergedInputLogs;
+        return;
+    }
+    QString line = message;
+    if (m_mergedInputLogs > 0) {
+        line += QStringLiteral("（另有 %1 条同类事件已合并）").arg(m_mergedInputLogs);
+        m_mergedInputLogs = 0;
+    }
+    m_lastInputLog = now;
+    logInfo(QStringLiteral("input"), line);
+}
+
+void PdfCanvas::startLockRelease()
+{
+    m_lockReleaseTimer->start();
+}
+
+void PdfCanvas::setTouchLockHeld()
+{
+    m_touchLock = true;
+    m_lockReleaseTimer->stop();
+}
+
+void PdfCanvas::updateViewportCursor()
+{
+    QWidget *v = viewport();
+    switch (m_tool) {
+    case InkTool::Pen:
+        v->setCursor(Qt::CrossCursor);
+        return;
+    case InkTool::Move:
+        v->setCursor(Qt::SizeAllCursor);
+        return;
+    case InkTool::Eraser:
+        break;
+    }
+    const QPoint local = v->mapFromGlobal(QCursor::pos());
+    QWidget *child = v->childAt(local);
+    const bool childUnder = child && child->isVisible();
+    const bool ringVisible = eraserIndicatorRadius() > 0;
+    v->setCursor(ringVisible && !childUnder ? Qt::BlankCursor : Qt::PointingHandCursor);
+}
+
+void PdfCanvas::onPointerPoll()
+{
+    if (m_touchLock || m_touchSequence || m_pinch.active || m_moveDrag)
+        return;
+    if (m_drawing || m_erasing) {
+        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+            return;
+        const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+        if (m_pollValid && p == m_pollPoint)
+            return;
+        m_pollPoint = p;
+        m_pollValid = true;
+        if (viewport()->rect().contains(p))
+            addStrokePoint(p, 1.0);
+        return;
+    }
+    if (m_tool != InkTool::Eraser) {
+        if (m_hoverShown)
+            setHoverPoint(m_hoverPoint, false);
+        return;
+    }
+    const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+    const bool inside = viewport()->rect().contains(p);
+    if (inside && (!m_hoverShown || m_hoverPoint != QPointF(p)))
+        setHoverPoint(p, true);
+    else if (!inside && m_hoverShown)
+        setHoverPoint(m_hoverPoint, false);
+}
+
+void PdfCanvas::mousePressEvent(QMouseEvent *event)
+{
+    setStrokeOrigin(StrokeOrigin::MouseOrPen);
+    if (m_touchLock) {
+        inputLog(QStringLiteral("mouse press ignored (touch lock)"));
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    stopFling();
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    if (m_tool == InkTool::Move) {
+        m_moveDrag = true;
+        m_moveLast = event->position();
+        event->accept();
+        return;
+    }
+    if (m_document && pageAt(event->position()) >= 0) {
+        noteProbeInput(1, 1);
+        m_pollValid = false;
+        beginStroke(event->position(), EraseRequest::ByTool, 1.0, 0);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void PdfCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_touchLock) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    if (m_tool == InkTool::Move && moveDrag(event->position())) {
+        event->accept();
+        return;
+    }
+    if (m_tool == InkTool::Eraser && !m_drawing && !m_erasing) {
+        setHoverPoint(event->position(), true);
+        event->accept();
+        return;
+    }
+    if (m_drawing || m_erasing) {
+        noteProbeInput(1, 1);
+        addStrokePoint(event->position(), 1.0);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void PdfCanvas::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    if (m_touchLock) {
+        inputLog(QStringLiteral("mouse release ignored (touch lock)"));
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    if (m_tool == InkTool::Move && m_moveDrag) {
+        m_moveDrag = false;
+        event->accept();
+        return;
+    }
+    if (m_drawing || m_erasing) {
+        noteProbeInput(1, 0);
+        commitStroke();
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+// Pen input: the eraser end erases under any tool and leaves the tool alone.
+bool PdfCanvas::handleTabletEvent(QTabletEvent *event)
+{
+    setStrokeOrigin(StrokeOrigin::MouseOrPen);
+    noteProbeInput(1, 1);
+    inputLog(QStringLiteral("tablet type=%1 pointer=%2 pressure=%3 pos=%4,%5")
+                     .arg(int(event->type()))
+                     .arg(int(event->pointerType()))
+                     .arg(event->pressure(), 0, 'f', 2)
+                     .arg(int(event->position().x()))
+                     .arg(int(event->position().y())));
+    if (m_tool == InkTool::Move || !m_document || m_pageSizes.isEmpty())
+        return false;
+    switch (event->type()) {
+    case QEvent::TabletPress:
+        stopFling();
+        if (m_touchLock)
+            break;
+        setTouchLockHeld();
+        beginStroke(event->position(),
+                    event->pointerType() == QPointingDevice::PointerType::Eraser
+                            ? EraseRequest::Force
+                            : EraseRequest::ByTool,
+                    1.0, 0);
+        break;
+    case QEvent::TabletMove:
+        if (m_drawing || m_erasing)
+            addStrokePoint(event->position(), 1.0);
+        break;
+    case QEvent::TabletRelease:
+        if (m_drawing)
+            addStrokePoint(event->position(), 1.0);
+        commitStroke();
+        startLockRelease();
+        break;
+    default:
+        return false;
+    }
+    event->accept();
+    return true;
+}
+
+bool PdfCanvas::viewportEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const bool otherButton = event->type() != QEvent::MouseMove
+                && mouse->button() != Qt::LeftButton;
+        // Any real mouse press catches a glide.
+        if (event->type() == QEvent::MouseButtonPress && !m_touchLock && !m_touchSequence)
+            stopFling();
+        if (otherButton || m_touchSequence) {
+            event->accept();
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            // The second press of a double click begins a stroke like any other.
+            mousePressEvent(mouse);
+            return true;
+        }
+        break;
+    }
+    case QEvent::Leave:
+        if (m_hoverShown && !m_erasing && !m_palmActive)
+            setHoverPoint(m_hoverPoint, false);
+        break;
+    case QEvent::ContextMenu:
+        event->accept();
+        return true;
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+        if (handleTabletEvent(static_cast<QTabletEvent *>(event)))
+            return true;
+        break;
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+        if (handleTouchEvent(static_cast<QTouchEvent *>(event)))
+            return true;
+        break;
+    case QEvent::NativeGesture:
+        if (nativeZoomGesture(static_cast<QNativeGestureEvent *>(event)))
+            return true;
+        break;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}

@@ -1,0 +1,238 @@
+#include "canvas/pdfcanvas.h"
+
+#include <QTimer>
+#include <QTouchEvent>
+
+#include <cmath>
+
+// The touch handler: one call per touch frame. The classifier decides what
+// the frame means (write, pinch, palm or nothing); this side routes it to the
+// stroke, the eraser, the pinch filter or a Move drag.
+
+using namespace TouchInput;
+
+namespace {
+
+QVector<TouchContactSize> contactSizes(const ActiveContacts &active)
+{
+    QVector<TouchContactSize> out;
+    out.reserve(active.points.size());
+    for (int i = 0; i < active.points.size(); ++i) {
+        const double s = active.sizes.value(i);
+        out.append({ active.points.at(i), s > 0 ? s : 0.0, s > 0 });
+    }
+    return out;
+}
+
+QString ellipseText(const QList<QEventPoint> &points, int index)
+{
+    if (index >= points.size())
+        return QStringLiteral("0.0x0.0");
+    const QSizeF e = points.at(index).ellipseDiameters();
+    return QStringLiteral("%1x%2").arg(e.width(), 0, 'f', 1).arg(e.height(), 0, 'f', 1);
+}
+
+} // namespace
+
+void PdfCanvas::endPinch()
+{
+    pinchEnd(m_pinch);
+    m_pinchInFlight = false;
+}
+
+bool PdfCanvas::moveDrag(const QPointF &pos)
+{
+    if (!m_moveDrag)
+        return false;
+    const QPoint delta = wholePixels(pos - m_moveLast);
+    if (delta.isNull())
+        return true;
+    m_moveLast += QPointF(delta);
+    scrollBy(delta.x(), delta.y());
+    if (m_touchSequence)
+        addPanSample(delta.x(), delta.y());
+    return true;
+}
+
+void PdfCanvas::pinchStep(const QPointF &p0, const QPointF &p1)
+{
+    const PinchStep step = pinchUpdate(m_pinch, p0, p1);
+    if (!step.pan.isNull()) {
+        scrollBy(step.pan.x(), step.pan.y());
+        addPanSample(step.pan.x(), step.pan.y());
+    }
+    if (step.zoom && m_document && !m_pageSizes.isEmpty()) {
+        const double oldZoom = m_zoom;
+        applyZoom(m_zoom * step.factor, step.anchor, ZoomMode::Settling);
+        m_glide.clearSamples();
+        pinchZoomApplied(m_pinch, oldZoom, m_zoom);
+    }
+}
+
+void PdfCanvas::touchEnd()
+{
+    m_moveDrag = false;
+    if (m_drawing && m_strokeOrigin == StrokeOrigin::Touch && !m_touchHistory.isEmpty())
+        addStrokePoint(m_touchHistory.constLast(), 1.0);
+    commitStroke();
+    startLockRelease();
+    endPinch();
+}
+
+bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
+{
+    const QEvent::Type type = event->type();
+    const bool begin = type == QEvent::TouchBegin;
+    const bool end = type == QEvent::TouchEnd || type == QEvent::TouchCancel;
+    if (end) {
+        m_touchSequence = false;
+        m_palmLikeStart = false;
+        m_touchWrote = false;
+    }
+    if (begin) {
+        m_glideCaught = stopFling();
+        m_glide.clearSamples();
+    }
+    if (m_tool != InkTool::Move && (!m_document || m_pageSizes.isEmpty()))
+        return false;
+
+    setStrokeOrigin(StrokeOrigin::Touch);
+    if (begin) {
+        m_touchSequence = true;
+        m_touchHistory.clear();
+        m_factorAverage.primed = false;
+    }
+
+    QVector<TouchContact> contacts;
+    const QList<QEventPoint> &points = event->points();
+    contacts.reserve(points.size());
+    for (const QEventPoint &p : points) {
+        if (p.state() != QEventPoint::State::Released)
+            contacts.append(contactFromEventPoint(p));
+    }
+    const ActiveContacts active = activeContacts(contacts);
+    noteProbeInput(1, int(active.points.size()));
+
+    if (begin) {
+        const int n = int(active.points.size());
+        bool bigContacts = n >= 2 && n <= 3 && active.allSized() && m_palmState.calibrated;
+        for (double s : active.sizes)
+            bigContacts = bigContacts && s >= 2.2 * m_palmState.reference;
+        m_palmLikeStart = n >= 4 || bigContacts;
+        m_touchWrote = false;
+    }
+
+    // A touch on the island or a palette card is theirs, never ink.
+    if (!m_drawing && !m_erasing && !m_palmActive && !m_pinch.active && !m_moveDrag) {
+        for (const QPointF &p : active.points) {
+            QWidget *child = viewport()->childAt(p.toPoint());
+            if (child && child->isVisible()) {
+                m_touchLock = true;
+                startLockRelease();
+                event->accept();
+                return true;
+            }
+        }
+    }
+
+    inputLog(QStringLiteral("touch type=%1 total=%2 active=%3 pinch=%4 blocked=%5 contact0=%6 "
+                            "contact1=%7")
+                     .arg(int(type))
+                     .arg(points.size())
+                     .arg(active.points.size())
+                     .arg(m_pinch.active ? 1 : 0)
+                     .arg(m_touchLock ? 1 : 0)
+                     .arg(ellipseText(points, 0), ellipseText(points, 1)));
+
+    if (type == QEvent::TouchCancel) {
+        // What the finger drew so far stays, as if it had lifted.
+        if (m_drawing && !m_touchLock) {
+            if (!m_touchHistory.isEmpty())
+                addStrokePoint(m_touchHistory.constLast(), 1.0);
+            commitStroke();
+        } else {
+            cancelStroke();
+        }
+        endPalmErase();
+        m_touchSequence = false;
+        m_moveDrag = false;
+        endPinch();
+        m_palmState.clearAll();
+        startLockRelease();
+        event->accept();
+        return true;
+    }
+
+    TouchClass c = classifyTouch(active.points, active.sizes, m_palmState,
+                                 m_palmEraserEnabled ? PalmSwitch::On : PalmSwitch::Off);
+    if (m_tool == InkTool::Move && c.kind == TouchKind::Palm)
+        c.kind = TouchKind::Pinch;
+
+    if (c.kind == TouchKind::Palm) {
+        if (m_palmLikeStart && !m_touchWrote && !m_drawing && !m_erasing)
+            palmEraseAt(active.mean(), c.radius);
+        if (type == QEvent::TouchEnd) {
+            endPalmErase();
+            touchEnd();
+        }
+        event->accept();
+        return true;
+    }
+    endPalmErase();
+
+    if (c.kind == TouchKind::Pinch) {
+        m_moveDrag = false;
+        if (m_pinch.active) {
+            m_touchLock = true;
+            pinchStep(active.points.at(0), active.points.at(1));
+        } else {
+            cancelStroke();
+            setTouchLockHeld();
+            pinchBegin(m_pinch, active.points.at(0), active.points.at(1));
+            m_pinchInFlight = true;
+        }
+    } else if (m_pinch.active) {
+        if (active.points.size() < 2)
+            endPinch();
+        // Both fingers lifted in one frame: the pinch's lock must not outlive
+        // the touch, or the mouse and the wheel would stay dead.
+        if (type == QEvent::TouchEnd)
+            startLockRelease();
+    } else if (type == QEvent::TouchEnd) {
+        touchEnd();
+    } else if (c.write) {
+        const double reference = m_palmState.calibrated ? m_palmState.reference : 0;
+        const double f = touchWidthFactor(contactSizes(active), c.point, reference,
+                                          m_factorAverage);
+        if (begin) {
+            m_lockReleaseTimer->stop();
+            m_touchLock = false;
+            if (m_tool == InkTool::Move) {
+                m_moveDrag = true;
+                m_moveLast = c.point;
+            } else if (m_glideCaught) {
+                m_touchLock = true;
+            } else {
+                const double r = m_tool == InkTool::Eraser
+                        ? InkErase::fingerRadius(active.sizes, m_eraserRadius)
+                        : 0;
+                beginStroke(smoothTouchSample(m_touchHistory, c.point), EraseRequest::ByTool, f, r);
+                m_touchWrote = m_touchWrote || m_drawing;
+            }
+        } else if (!m_touchLock) {
+            if (m_tool == InkTool::Move) {
+                moveDrag(c.point);
+            } else {
+                addStrokePoint(smoothTouchSample(m_touchHistory, c.point), f);
+                m_touchWrote = m_touchWrote || m_drawing;
+            }
+        }
+    }
+
+    event->accept();
+    if (type == QEvent::TouchEnd) {
+        m_touchSequence = false;
+        startFling();
+    }
+    return true;
+}
