@@ -220,6 +220,61 @@ private slots:
         QVERIFY(!canvas.isGliding()); // mouse drags never glide
     }
 
+    void restingHandErasesOnlyWithSwitch_data()
+    {
+        QTest::addColumn<bool>("palmSwitch");
+        QTest::newRow("switch on erases") << true;
+        QTest::newRow("switch off does nothing") << false;
+    }
+
+    void restingHandErasesOnlyWithSwitch()
+    {
+        QFETCH(bool, palmSwitch);
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        QWidget *vp = canvas.viewport();
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, onPage(canvas, 0.2, 0.3));
+        QTest::mouseMove(vp, onPage(canvas, 0.8, 0.3));
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, onPage(canvas, 0.8, 0.3));
+        QCOMPARE(canvas.strokeCount(), 1);
+        const int undo = canvas.undoDepth();
+        canvas.setPalmEraserEnabled(palmSwitch);
+        // Five contacts close together (no sizes: the cluster rule) slide
+        // down across the line.
+        auto hand = [&](int frame, int i) {
+            const QPointF c = QPointF(onPage(canvas, 0.5, 0.3)) + QPointF(0, -60 + 6 * frame);
+            return (c + QPointF(15 * i, 5 * (i % 2))).toPoint();
+        };
+        {
+            auto seq = QTest::touchEvent(vp, m_touch);
+            for (int i = 0; i < 5; ++i)
+                seq.press(i, hand(0, i), vp);
+        }
+        QVERIFY(!canvas.isPalmErasing()); // the first frame waits
+        for (int f = 1; f <= 20; ++f) {
+            auto seq = QTest::touchEvent(vp, m_touch);
+            for (int i = 0; i < 5; ++i)
+                seq.move(i, hand(f, i), vp);
+        }
+        QCOMPARE(canvas.isPalmErasing(), palmSwitch);
+        {
+            auto seq = QTest::touchEvent(vp, m_touch);
+            for (int i = 0; i < 5; ++i)
+                seq.release(i, hand(20, i), vp);
+        }
+        QVERIFY(!canvas.isPalmErasing());
+        QVERIFY(!canvas.isPinching());
+        if (palmSwitch) {
+            QVERIFY(canvas.strokeCount() != 1);
+            QCOMPARE(canvas.undoDepth(), undo + 1);
+            canvas.undo();
+        } else {
+            QCOMPARE(canvas.undoDepth(), undo);
+        }
+        QCOMPARE(canvas.strokeCount(), 1);
+        QCOMPARE(canvas.zoom(), 1.0);
+    }
+
     void badFrames_data()
     {
         QTest::addColumn<int>("kind");
