@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/benchinput.h"
 
 #include "canvas/pdfcanvas.h"
 
@@ -180,5 +181,8 @@ int runPaintBench(const QString &file)
     settle(canvas);
     std::printf("strokes=%d\n", canvas.strokeCount());
     benchMouseStroke(canvas);
+    benchTouchInput(canvas);
+    benchErasing(canvas, 200);
+    benchErasing(canvas, 2000);
     return 0;
 }

@@ -26,7 +26,7 @@ QRect ringSquare(QPointF c, double r)
 // still share their list with the history, so a data pointer tells them apart.
 void storeChangedPages(InkHistory &history, const InkPages &work)
 {
-    const InkPages &before = history.ink();
+    const InkPages before = history.ink(); // a copy: the loop writes to the history
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         const auto found = work.constFind(it.key());
         if (found == work.cend())
