@@ -138,10 +138,9 @@ void MainWindow::buildShortcuts()
     add(QKeySequence(QStringLiteral("Ctrl+W")), &MainWindow::onCloseCurrent);
     add(QKeySequence::Save, &MainWindow::onSave);
     add(QKeySequence::SaveAs, &MainWindow::onSaveAs);
-    constexpr double kZoomStep = 1.25;
-    add(QKeySequence::ZoomIn, [this] { zoomCurrentBy(kZoomStep); });
-    add(QKeySequence::ZoomOut, [this] { zoomCurrentBy(1.0 / kZoomStep); });
-    add(QKeySequence(QStringLiteral("Ctrl+0")), [this] { zoomCurrentBy(0); });
+    add(QKeySequence::ZoomIn, [this] { if (m_current) m_current->zoomIn(); });
+    add(QKeySequence::ZoomOut, [this] { if (m_current) m_current->zoomOut(); });
+    add(QKeySequence(QStringLiteral("Ctrl+0")), [this] { if (m_current) m_current->fitWidth(true); });
     add(QKeySequence(Qt::Key_F11), &MainWindow::onFullscreen, Qt::WindowShortcut);
 }
 
@@ -389,15 +388,6 @@ void MainWindow::requestZoom(double zoom)
     ++m_zoomDepth;
     m_current->setZoom(zoom);
     --m_zoomDepth;
-}
-
-void MainWindow::zoomCurrentBy(double factor)
-{
-    if (!m_current)
-        return;
-    // Stand-ins until the canvas offers zoomIn / zoomOut / fitWidth:
-    // factor 0 means fit width, approximated by 100 %.
-    requestZoom(factor > 0 ? m_current->zoom() * factor : 1.0);
 }
 
 void MainWindow::onFullscreen()

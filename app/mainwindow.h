@@ -111,7 +111,6 @@ private:
     void markDirty(PdfCanvas *canvas);
     void markClean(int index);
     void wireCanvas(PdfCanvas *canvas);
-    void zoomCurrentBy(double factor);
     void onToolbarIdle();
     static QString firstDroppablePath(const QMimeData *mime);
 

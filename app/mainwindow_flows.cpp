@@ -127,6 +127,7 @@ void MainWindow::openPath(const QString &path)
 
     auto *canvas = new PdfCanvas(m_stack);
     m_stack->addWidget(canvas);
+    canvas->setPalmEraserEnabled(palmEraser());
     wireCanvas(canvas);
     QString error;
     if (!canvas->openPdf(doc.pdfPath, &error)) {
