@@ -111,9 +111,11 @@ QList<double> runTouchSequence(PdfCanvas &canvas, int count, bool repaint)
     return times;
 }
 
-QJsonObject generatedInk(int count)
+} // namespace
+
+QJsonObject generatedInk(int count, quint32 seed)
 {
-    QRandomGenerator random(20240607);
+    QRandomGenerator random(seed);
     QJsonArray strokes;
     for (int s = 0; s < count; ++s) {
         double x = 0.05 + 0.85 * random.generateDouble();
@@ -133,6 +135,8 @@ QJsonObject generatedInk(int count)
                         { QStringLiteral("pages"),
                           QJsonObject{ { QStringLiteral("0"), strokes } } } };
 }
+
+namespace {
 
 } // namespace
 

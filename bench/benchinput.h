@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QJsonObject>
+
 class PdfCanvas;
+
+// count short scribbles of 60 points spread over page 1, reproducible per seed.
+QJsonObject generatedInk(int count, quint32 seed = 20240607);
 
 // Sections of --bench-paint for touch routing and erasing; each prints
 // key=value lines. The canvas is open and shown.

@@ -24,7 +24,6 @@ namespace {
 constexpr int kBenchWidth = 3840;
 constexpr int kBenchHeight = 2160;
 constexpr int kInkStrokes = 2000;
-constexpr int kInkPoints = 60;
 constexpr int kLiveSamples = 600;
 
 void printMs(const char *key, double ms)
@@ -70,28 +69,6 @@ void settle(const PdfCanvas &canvas)
     QCoreApplication::processEvents();
 }
 
-// Short scribbles of kInkPoints points each, spread over page 1.
-QJsonObject spreadInk()
-{
-    QRandomGenerator random(20240601);
-    QJsonArray strokes;
-    for (int s = 0; s < kInkStrokes; ++s) {
-        double x = 0.05 + 0.85 * random.generateDouble();
-        double y = 0.05 + 0.85 * random.generateDouble();
-        QJsonArray points;
-        for (int i = 0; i < kInkPoints; ++i) {
-            x = std::clamp(x + 0.0015 * (random.generateDouble() - 0.3), 0.0, 1.0);
-            y = std::clamp(y + 0.0015 * (random.generateDouble() - 0.5), 0.0, 1.0);
-            points.append(x);
-            points.append(y);
-        }
-        strokes.append(QJsonObject{ { QStringLiteral("c"), QStringLiteral("#1565c0") },
-                                    { QStringLiteral("w"), 0.003 },
-                                    { QStringLiteral("p"), points } });
-    }
-    return QJsonObject{ { QStringLiteral("version"), 1 },
-                        { QStringLiteral("pages"), QJsonObject{ { QStringLiteral("0"), strokes } } } };
-}
 
 void sendMouse(QWidget *target, QEvent::Type type, const QPointF &pos, Qt::MouseButton button,
                Qt::MouseButtons buttons)
@@ -176,7 +153,7 @@ int runPaintBench(const QString &file)
         return 1;
     }
     settle(canvas);
-    canvas.importAnnotations(spreadInk());
+    canvas.importAnnotations(generatedInk(kInkStrokes, 20240601));
     canvas.viewport()->repaint();
     settle(canvas);
     std::printf("strokes=%d\n", canvas.strokeCount());
