@@ -8,6 +8,7 @@
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "system/settings.h"
+#include "modalhelpers.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -30,23 +31,7 @@
 
 namespace {
 
-// Runs act on the next modal widget of type T once its event loop runs.
-template <typename T>
-QTimer *onNextModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *widget = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!widget)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(widget);
-    });
-    timer->start();
-    return timer;
-}
+using TestUtil::onNextModal;
 
 void clickButton(QMessageBox *box, const QString &text)
 {
@@ -85,8 +70,7 @@ void answerSaveDialog(const QString &target, QString *proposed = nullptr)
             dialog->reject();
             return;
         }
-        dialog->selectFile(target);
-        QMetaObject::invokeMethod(dialog, "accept");
+        TestUtil::chooseFile(dialog, target);
     });
 }
 
@@ -191,8 +175,7 @@ private slots:
         QString caption;
         onNextModal<QFileDialog>([pdf, &caption](QFileDialog *dialog) {
             caption = dialog->windowTitle();
-            dialog->selectFile(pdf);
-            QMetaObject::invokeMethod(dialog, "accept");
+            TestUtil::chooseFile(dialog, pdf);
         });
         QTest::mouseClick(window->homePage()->openButton(), Qt::LeftButton);
         QCOMPARE(caption, QStringLiteral("打开 PDF / 批注包 / Word 文档"));

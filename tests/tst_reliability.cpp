@@ -7,6 +7,7 @@
 #include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
+#include "modalhelpers.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -25,21 +26,7 @@
 
 namespace {
 
-template <typename T>
-void onNextModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *widget = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!widget)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(widget);
-    });
-    timer->start();
-}
+using TestUtil::onNextModal;
 
 // Starts the program with --selftest-smoke on file and waits for the line
 // starting with prefix; returns the rest of that line ("" on failure).
@@ -181,8 +168,7 @@ private slots:
             QVERIFY(QDir(QFileInfo(targetPath).absolutePath()).removeRecursively());
         else
             onNextModal<QFileDialog>([targetPath](QFileDialog *dialog) {
-                dialog->selectFile(targetPath);
-                QMetaObject::invokeMethod(dialog, "accept");
+                TestUtil::chooseFile(dialog, targetPath);
             });
         QString title;
         QString text;
