@@ -160,8 +160,10 @@ public:
     bool isDrawing() const { return m_drawing; }
     int livePage() const { return m_livePage; }
     const Stroke &liveStroke() const { return m_liveStroke; }
-    // Set by the input handler that begins a stroke (touch noise rule).
+    // Set by the input handler that begins a stroke; a device only extends,
+    // ends or cancels a gesture of its own origin.
     void setStrokeOrigin(StrokeOrigin origin) { m_strokeOrigin = origin; }
+    StrokeOrigin strokeOrigin() const { return m_strokeOrigin; }
     // Viewport rectangle the newest sample asked to repaint (null if none).
     QRect lastInkDirtyRect() const { return m_lastInkDirtyRect; }
 
@@ -181,6 +183,11 @@ public:
     bool touchLock() const { return m_touchLock; }
     bool isPinching() const { return m_pinch.active; }
     bool isTouchSequence() const { return m_touchSequence; }
+    // The pen is on the glass, or lifted less than kPenHoldMs ago: touch
+    // contacts are a resting hand and leave the ink alone.
+    static constexpr int kPenHoldMs = 250;
+    bool penOwnsInk() const;
+    bool isPenDown() const { return m_penDown; }
     // Rate-limited "input" diagnostic line.
     void inputLog(const QString &message);
 
@@ -317,6 +324,7 @@ private:
     Glide m_glide;
     // The exact anchor of the previous zoom: a run of zooms about the same
     // point reuses it, so the whole-pixel scroll values never add up to drift.
+    // Any later layout (resize, full screen, new page sizes) ends the run.
     struct ZoomAnchorMemo
     {
         bool valid = false;
@@ -326,6 +334,7 @@ private:
         int h = 0;
         int v = 0;
         double zoom = 0;
+        int layoutCount = -1;
     };
     ZoomAnchorMemo m_anchorMemo;
     void wireZoomTimers();
@@ -361,11 +370,18 @@ private:
     };
     void repaintInk(const QRect &dirty);
     bool handleTabletEvent(QTabletEvent *event);
+    void penPress(const QTabletEvent *event);
+    void penRelease(const QPointF &viewportPos);
+    // A stroke or erase gesture is live and was begun by origin.
+    bool gestureFrom(StrokeOrigin origin) const
+    {
+        return (m_drawing || m_erasing) && m_strokeOrigin == origin;
+    }
 
     bool m_drawing = false;
     int m_livePage = -1;
     Stroke m_liveStroke;
-    StrokeOrigin m_strokeOrigin = StrokeOrigin::MouseOrPen;
+    StrokeOrigin m_strokeOrigin = StrokeOrigin::Mouse;
     QVector<QPointF> m_touchHistory;                      // viewport
     TouchFactorAverage m_factorAverage;
     QRect m_lastInkDirtyRect;                             // viewport
@@ -388,6 +404,7 @@ private:
     void updateViewportCursor();
     void onPointerPoll();
     bool handleTouchEvent(QTouchEvent *event);
+    bool ignoreHandTouch(QTouchEvent *event);
     void touchEnd();
     void pinchStep(const QPointF &p0, const QPointF &p1);
     void endPinch();
@@ -412,6 +429,10 @@ private:
     bool m_palmLikeStart = false;
     bool m_touchWrote = false;
     bool m_glideCaught = false;
+    bool m_penDown = false;
+    qint64 m_penReleasedMs = -1;                          // m_clock; -1 never
+    // This touch sequence met the pen: it is a hand, inert until it ends.
+    bool m_touchIgnored = false;
     TouchInput::PinchState m_pinch;
     TouchInput::PalmState m_palmState;
     bool m_moveDrag = false;

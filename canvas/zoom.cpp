@@ -56,7 +56,8 @@ void PdfCanvas::applyZoom(double target, const QPointF &anchor, ZoomMode mode)
     int page = pageAtContentY(vValue + anchor.y());
     ZoomMath::Anchor fraction;
     const ZoomAnchorMemo &memo = m_anchorMemo;
-    const bool sameRun = memo.valid && memo.zoom == m_zoom && memo.v == vValue
+    const bool sameRun = memo.valid && memo.layoutCount == m_layoutCount
+            && memo.zoom == m_zoom && memo.v == vValue
             && memo.h == horizontalScrollBar()->value()
             && std::abs(memo.anchor.x() - anchor.x()) < 0.5
             && std::abs(memo.anchor.y() - anchor.y()) < 0.5;
@@ -92,7 +93,7 @@ void PdfCanvas::applyZoom(double target, const QPointF &anchor, ZoomMode mode)
         verticalScrollBar()->setValue(scroll.y());
         horizontalScrollBar()->setValue(scroll.x());
         m_anchorMemo = { true, page, anchor, fraction, horizontalScrollBar()->value(),
-                         verticalScrollBar()->value(), m_zoom };
+                         verticalScrollBar()->value(), m_zoom, m_layoutCount };
     } else {
         m_anchorMemo = ZoomAnchorMemo();
     }

@@ -26,6 +26,9 @@ void PdfCanvas::wireInput()
     m_lockReleaseTimer->setSingleShot(true);
     m_lockReleaseTimer->setInterval(250);
     connect(m_lockReleaseTimer, &QTimer::timeout, this, [this]() {
+        // The pen's own lock holds until the pen lifts.
+        if (m_penDown)
+            return;
         m_touchLock = false;
         updateViewportCursor();
     });
@@ -56,6 +59,11 @@ void PdfCanvas::inputLog(const QString &message)
 void PdfCanvas::startLockRelease()
 {
     m_lockReleaseTimer->start();
+}
+
+bool PdfCanvas::penOwnsInk() const
+{
+    return m_penDown || (m_penReleasedMs >= 0 && m_clock.elapsed() - m_penReleasedMs < kPenHoldMs);
 }
 
 void PdfCanvas::setTouchLockHeld()
@@ -89,7 +97,7 @@ void PdfCanvas::onPointerPoll()
     if (m_touchLock || m_touchSequence || m_pinch.active || m_moveDrag)
         return;
     if (m_drawing || m_erasing) {
-        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+        if (!gestureFrom(StrokeOrigin::Mouse) || QGuiApplication::mouseButtons() == Qt::NoButton)
             return;
         const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
         if (m_pollValid && p == m_pollPoint)
@@ -115,7 +123,6 @@ void PdfCanvas::onPointerPoll()
 
 void PdfCanvas::mousePressEvent(QMouseEvent *event)
 {
-    setStrokeOrigin(StrokeOrigin::MouseOrPen);
     if (m_touchLock) {
         inputLog(QStringLiteral("mouse press ignored (touch lock)"));
         QAbstractScrollArea::mousePressEvent(event);
@@ -135,6 +142,7 @@ void PdfCanvas::mousePressEvent(QMouseEvent *event)
     if (m_document && pageAt(event->position()) >= 0) {
         noteProbeInput(1, 1);
         m_pollValid = false;
+        setStrokeOrigin(StrokeOrigin::Mouse);
         beginStroke(event->position(), EraseRequest::ByTool, 1.0, 0);
         event->accept();
         return;
@@ -157,7 +165,7 @@ void PdfCanvas::mouseMoveEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    if (m_drawing || m_erasing) {
+    if (gestureFrom(StrokeOrigin::Mouse)) {
         noteProbeInput(1, 1);
         addStrokePoint(event->position(), 1.0);
         event->accept();
@@ -182,7 +190,7 @@ void PdfCanvas::mouseReleaseEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    if (m_drawing || m_erasing) {
+    if (gestureFrom(StrokeOrigin::Mouse)) {
         noteProbeInput(1, 0);
         commitStroke();
         event->accept();
@@ -192,9 +200,10 @@ void PdfCanvas::mouseReleaseEvent(QMouseEvent *event)
 }
 
 // Pen input: the eraser end erases under any tool and leaves the tool alone.
+// The pen has priority over touch, as a hand rests on the glass while the pen
+// writes: a press always starts its stroke, whatever lock touch left behind.
 bool PdfCanvas::handleTabletEvent(QTabletEvent *event)
 {
-    setStrokeOrigin(StrokeOrigin::MouseOrPen);
     noteProbeInput(1, 1);
     inputLog(QStringLiteral("tablet type=%1 pointer=%2 pressure=%3 pos=%4,%5")
                      .arg(int(event->type()))
@@ -207,30 +216,64 @@ bool PdfCanvas::handleTabletEvent(QTabletEvent *event)
     switch (event->type()) {
     case QEvent::TabletPress:
         stopFling();
-        if (m_touchLock)
-            break;
-        setTouchLockHeld();
-        beginStroke(event->position(),
-                    event->pointerType() == QPointingDevice::PointerType::Eraser
-                            ? EraseRequest::Force
-                            : EraseRequest::ByTool,
-                    1.0, 0);
+        penPress(event);
         break;
     case QEvent::TabletMove:
-        if (m_drawing || m_erasing)
+        // A hovering pen (no button) after a lost release gives the canvas back.
+        if (m_penDown && event->buttons() == Qt::NoButton)
+            penRelease(event->position());
+        else if (m_penDown && gestureFrom(StrokeOrigin::Pen))
             addStrokePoint(event->position(), 1.0);
         break;
     case QEvent::TabletRelease:
-        if (m_drawing)
-            addStrokePoint(event->position(), 1.0);
-        commitStroke();
-        startLockRelease();
+        if (m_penDown)
+            penRelease(event->position());
         break;
     default:
         return false;
     }
     event->accept();
     return true;
+}
+
+void PdfCanvas::penPress(const QTabletEvent *event)
+{
+    // A touch stroke still live is the hand landing: dropped. A pen stroke
+    // whose release got lost and a mouse stroke are kept; an erase keeps
+    // what it cut.
+    endPalmErase();
+    if (m_pinch.active)
+        endPinch();
+    if (m_erasing || gestureFrom(StrokeOrigin::Pen) || gestureFrom(StrokeOrigin::Mouse))
+        commitStroke();
+    else if (m_drawing)
+        cancelStroke();
+    m_moveDrag = false;
+    if (m_touchSequence)
+        m_touchIgnored = true;
+    m_palmState.reset();
+
+    m_penDown = true;
+    setTouchLockHeld();
+    setStrokeOrigin(StrokeOrigin::Pen);
+    beginStroke(event->position(),
+                event->pointerType() == QPointingDevice::PointerType::Eraser
+                        ? EraseRequest::Force
+                        : EraseRequest::ByTool,
+                1.0, 0);
+}
+
+void PdfCanvas::penRelease(const QPointF &viewportPos)
+{
+    if (m_drawing && m_strokeOrigin == StrokeOrigin::Pen)
+        addStrokePoint(viewportPos, 1.0);
+    if (gestureFrom(StrokeOrigin::Pen))
+        commitStroke();
+    m_penDown = false;
+    m_penReleasedMs = m_clock.elapsed();
+    // The mouse events the system synthesizes from the pen stay ignored
+    // until the timer fires.
+    startLockRelease();
 }
 
 bool PdfCanvas::viewportEvent(QEvent *event)

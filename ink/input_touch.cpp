@@ -74,9 +74,29 @@ void PdfCanvas::touchEnd()
     m_moveDrag = false;
     if (m_drawing && m_strokeOrigin == StrokeOrigin::Touch && !m_touchHistory.isEmpty())
         addStrokePoint(m_touchHistory.constLast(), 1.0);
-    commitStroke();
+    if (gestureFrom(StrokeOrigin::Touch))
+        commitStroke();
     startLockRelease();
     endPinch();
+}
+
+// A touch sequence that met the pen is a resting hand: it neither starts,
+// extends, ends nor cancels ink, and never zooms, until all its contacts lift.
+bool PdfCanvas::ignoreHandTouch(QTouchEvent *event)
+{
+    const QEvent::Type type = event->type();
+    inputLog(QStringLiteral("touch ignored (pen) type=%1 active=%2")
+                     .arg(int(type))
+                     .arg(event->points().size()));
+    if (type == QEvent::TouchEnd || type == QEvent::TouchCancel) {
+        m_touchIgnored = false;
+        m_touchSequence = false;
+        // While the pen is down its own lock holds; its release starts the timer.
+        if (!m_penDown)
+            startLockRelease();
+    }
+    event->accept();
+    return true;
 }
 
 bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
@@ -96,12 +116,16 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
     if (m_tool != InkTool::Move && (!m_document || m_pageSizes.isEmpty()))
         return false;
 
-    setStrokeOrigin(StrokeOrigin::Touch);
     if (begin) {
         m_touchSequence = true;
         m_touchHistory.clear();
         m_factorAverage.primed = false;
+        m_touchIgnored = penOwnsInk();
+    } else if (m_penDown) {
+        m_touchIgnored = true;
     }
+    if (m_touchIgnored)
+        return ignoreHandTouch(event);
 
     QVector<TouchContact> contacts;
     const QList<QEventPoint> &points = event->points();
@@ -114,11 +138,7 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
     noteProbeInput(1, int(active.points.size()));
 
     if (begin) {
-        const int n = int(active.points.size());
-        bool bigContacts = n >= 2 && n <= 3 && active.allSized() && m_palmState.calibrated;
-        for (double s : active.sizes)
-            bigContacts = bigContacts && s >= 2.2 * m_palmState.reference;
-        m_palmLikeStart = n >= 4 || bigContacts;
+        m_palmLikeStart = palmLikeStart(active, m_palmState);
         m_touchWrote = false;
     }
 
@@ -146,11 +166,11 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
 
     if (type == QEvent::TouchCancel) {
         // What the finger drew so far stays, as if it had lifted.
-        if (m_drawing && !m_touchLock) {
-            if (!m_touchHistory.isEmpty())
+        if (gestureFrom(StrokeOrigin::Touch) && !m_touchLock) {
+            if (m_drawing && !m_touchHistory.isEmpty())
                 addStrokePoint(m_touchHistory.constLast(), 1.0);
             commitStroke();
-        } else {
+        } else if (gestureFrom(StrokeOrigin::Touch)) {
             cancelStroke();
         }
         endPalmErase();
@@ -216,13 +236,14 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
                 const double r = m_tool == InkTool::Eraser
                         ? InkErase::fingerRadius(active.sizes, m_eraserRadius)
                         : 0;
+                setStrokeOrigin(StrokeOrigin::Touch);
                 beginStroke(smoothTouchSample(m_touchHistory, c.point), EraseRequest::ByTool, f, r);
                 m_touchWrote = m_touchWrote || m_drawing;
             }
         } else if (!m_touchLock) {
             if (m_tool == InkTool::Move) {
                 moveDrag(c.point);
-            } else {
+            } else if (gestureFrom(StrokeOrigin::Touch)) {
                 addStrokePoint(smoothTouchSample(m_touchHistory, c.point), f);
                 m_touchWrote = m_touchWrote || m_drawing;
             }

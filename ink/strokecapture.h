@@ -53,7 +53,8 @@ struct TouchFactorAverage
 double touchWidthFactor(const QVector<TouchContactSize> &contacts, const QPointF &writePoint,
                         double reference, TouchFactorAverage &average);
 
-enum class StrokeOrigin { MouseOrPen, Touch };
+// Which device began the live stroke; fixed for the stroke's life.
+enum class StrokeOrigin { Mouse, Pen, Touch };
 enum class StrokeVerdict { Discard, Dot, Keep };
 
 struct StrokeJudgement

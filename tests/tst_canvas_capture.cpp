@@ -194,7 +194,7 @@ private slots:
         PdfCanvas canvas;
         openCanvas(canvas);
         canvas.beginStroke(onPage(canvas, 0.5, 0.5));
-        canvas.setStrokeOrigin(touch ? StrokeOrigin::Touch : StrokeOrigin::MouseOrPen);
+        canvas.setStrokeOrigin(touch ? StrokeOrigin::Touch : StrokeOrigin::Mouse);
         canvas.addStrokePoint(onPage(canvas, 0.5, 0.5) + QPointF(1, 0));
         canvas.commitStroke();
         QCOMPARE(canvas.strokeCount(), touch ? 0 : 1);

@@ -140,6 +140,34 @@ private slots:
         QCOMPARE(canvas.zoom(), expected);
     }
 
+    // A resize (full screen, a docked keyboard) lays the pages out anew
+    // without touching zoom or scroll values; the next zoom must anchor on
+    // the new layout, not on the one before.
+    void wheelAfterResizeKeepsPointUnderPointer()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        canvas.verticalScrollBar()->setValue(200);
+        QWidget *vp = canvas.viewport();
+        const QPointF pos(300, 250);
+        wheel(vp, pos, 120, Qt::ControlModifier);
+        wheel(vp, pos, 120, Qt::ControlModifier);
+        const int v = canvas.verticalScrollBar()->value();
+        const int oldWidth = vp->width();
+        canvas.resize(700, 600);
+        QTRY_VERIFY(vp->width() < oldWidth);
+        QCOMPARE(canvas.verticalScrollBar()->value(), v);
+        const int page = canvas.pageAt(pos);
+        QVERIFY(page >= 0);
+        const QPointF word = pagePoint(canvas, page, pos);
+        wheel(vp, pos, 120, Qt::ControlModifier);
+        const QPointF now = pagePoint(canvas, page, pos);
+        const double tol = pixelInPoints(canvas) * 1.01;
+        QVERIFY2(std::abs(now.x() - word.x()) <= tol && std::abs(now.y() - word.y()) <= tol,
+                 qPrintable(QStringLiteral("moved to %1,%2 from %3,%4")
+                                    .arg(now.x()).arg(now.y()).arg(word.x()).arg(word.y())));
+    }
+
     void repeatedZoomEmitsNothingAndStepsCompound()
     {
         PdfCanvas canvas;

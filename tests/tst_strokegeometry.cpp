@@ -235,7 +235,7 @@ private slots:
         const QVector<QPointF> click{ { 0.5, 0.5 } };
         const QVector<QPointF> wobble{ { 0.5, 0.5 }, { 0.501, 0.5 }, { 0.5015, 0.5 } }; // 1.5 px
         const QVector<QPointF> line{ { 0.1, 0.5 }, { 0.2, 0.5 } };                       // 100 px
-        const int mouse = int(StrokeOrigin::MouseOrPen), touch = int(StrokeOrigin::Touch);
+        const int mouse = int(StrokeOrigin::Mouse), touch = int(StrokeOrigin::Touch);
         QTest::newRow("mouse click is a dot") << click << mouse << int(StrokeVerdict::Dot)
                                               << "ink committed as a dot (len=0.00 px, pts=1)";
         QTest::newRow("finger tap is noise") << click << touch << int(StrokeVerdict::Discard)
