@@ -5,6 +5,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTest>
+
+#include "canvas/pdfcanvas.h"
 
 namespace TestUtil {
 
@@ -60,6 +63,30 @@ QString lecternBinary()
 QString dataDir()
 {
     return QStringLiteral(LECTERN_TEST_DATA);
+}
+
+} // namespace TestUtil
+
+namespace TestUtil {
+
+bool showCanvas(PdfCanvas &canvas, const QString &pdf, const QSize &size)
+{
+    canvas.resize(size);
+    if (!canvas.openPdf(pdf))
+        return false;
+    canvas.show();
+    return QTest::qWaitForWindowExposed(&canvas);
+}
+
+bool showCanvas(PdfCanvas &canvas, const QString &pdf)
+{
+    return showCanvas(canvas, pdf, QSize(800, 600));
+}
+
+QPointF pagePoint(const PdfCanvas &canvas, double fx, double fy, int page)
+{
+    const QRectF r = canvas.pageRect(page);
+    return QPointF(r.left() + fx * r.width(), r.top() + fy * r.height());
 }
 
 } // namespace TestUtil

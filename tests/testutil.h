@@ -25,3 +25,18 @@ QString lecternBinary();
 QString dataDir();
 
 } // namespace TestUtil
+
+class PdfCanvas;
+class QPointF;
+class QSize;
+
+namespace TestUtil {
+
+// Opens pdf in canvas and shows it at size; false when either fails.
+bool showCanvas(PdfCanvas &canvas, const QString &pdf, const QSize &size);
+bool showCanvas(PdfCanvas &canvas, const QString &pdf);
+
+// Viewport point at fractions (fx, fy) of a page's sheet.
+QPointF pagePoint(const PdfCanvas &canvas, double fx, double fy, int page = 0);
+
+} // namespace TestUtil

@@ -17,18 +17,11 @@ class TestCanvasCapture : public QObject
     QTemporaryDir m_dir;
     QString m_pdf;
 
-    void openCanvas(PdfCanvas &canvas)
-    {
-        canvas.resize(800, 600);
-        QVERIFY(canvas.openPdf(m_pdf));
-        canvas.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
-    }
+    void openCanvas(PdfCanvas &canvas) { QVERIFY(TestUtil::showCanvas(canvas, m_pdf)); }
 
     QPoint onPage(const PdfCanvas &canvas, double fx, double fy)
     {
-        const QRectF r = canvas.pageRect(0);
-        return QPointF(r.left() + fx * r.width(), r.top() + fy * r.height()).toPoint();
+        return TestUtil::pagePoint(canvas, fx, fy).toPoint();
     }
 
     static void sendTablet(QWidget *target, QEvent::Type type, const QPointF &pos,

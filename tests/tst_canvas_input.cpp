@@ -21,18 +21,11 @@ class TestCanvasInput : public QObject
     QString m_pdf;
     QPointingDevice *m_touch = nullptr;
 
-    void openCanvas(PdfCanvas &canvas)
-    {
-        canvas.resize(800, 600);
-        QVERIFY(canvas.openPdf(m_pdf));
-        canvas.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
-    }
+    void openCanvas(PdfCanvas &canvas) { QVERIFY(TestUtil::showCanvas(canvas, m_pdf)); }
 
     static QPoint onPage(const PdfCanvas &canvas, double fx, double fy)
     {
-        const QRectF r = canvas.pageRect(0);
-        return QPointF(r.left() + fx * r.width(), r.top() + fy * r.height()).toPoint();
+        return TestUtil::pagePoint(canvas, fx, fy).toPoint();
     }
 
     static void ctrlWheel(QWidget *vp, QPointF pos)

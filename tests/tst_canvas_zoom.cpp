@@ -16,13 +16,7 @@ class TestCanvasZoom : public QObject
     QTemporaryDir m_dir;
     QString m_pdf;
 
-    void openCanvas(PdfCanvas &canvas)
-    {
-        canvas.resize(800, 600);
-        QVERIFY(canvas.openPdf(m_pdf));
-        canvas.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
-    }
+    void openCanvas(PdfCanvas &canvas) { QVERIFY(TestUtil::showCanvas(canvas, m_pdf)); }
 
     static void wheel(QWidget *vp, QPointF pos, int delta, Qt::KeyboardModifiers mods)
     {

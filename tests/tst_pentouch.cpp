@@ -22,18 +22,11 @@ class TestPenTouch : public QObject
     std::unique_ptr<QPointingDevice> m_stylus;
     std::unique_ptr<QPointingDevice> m_stylusEraser;
 
-    void openCanvas(PdfCanvas &canvas)
-    {
-        canvas.resize(800, 600);
-        QVERIFY(canvas.openPdf(m_pdf));
-        canvas.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
-    }
+    void openCanvas(PdfCanvas &canvas) { QVERIFY(TestUtil::showCanvas(canvas, m_pdf)); }
 
     static QPointF onPage(const PdfCanvas &canvas, double fx, double fy)
     {
-        const QRectF r = canvas.pageRect(0);
-        return QPointF(r.left() + fx * r.width(), r.top() + fy * r.height());
+        return TestUtil::pagePoint(canvas, fx, fy);
     }
 
     void pen(QWidget *vp, QEvent::Type type, QPointF pos, const QPointingDevice *device = nullptr)
