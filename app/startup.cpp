@@ -6,6 +6,7 @@
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
 #include "app/theme.h"
+#include "app/touchprobewindow.h"
 #include "bench/bench.h"
 #include "docs/workingcopy.h"
 #include "platform/startupenv.h"
@@ -58,6 +59,8 @@ bool installQtTranslation(QTranslator *translator, const QLocale &locale)
 
 int runDeveloperSwitch(const QString &name, const QString &argument)
 {
+    if (name == QLatin1String("--probe-touch"))
+        return runTouchProbe();
     if (name == QLatin1String("--selftest-crash")) {
         installCrashHandler();
         return runCrashSelfTest(argument);
