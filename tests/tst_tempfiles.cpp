@@ -1,0 +1,227 @@
+// The temporary files of a running window (extracted package PDFs, working
+// copies) against the start-up sweep of another start.
+#include "app/documentwriter.h"
+#include "app/mainwindow.h"
+#include "app/singleinstance.h"
+#include "canvas/pdfcanvas.h"
+#include "docs/package.h"
+#include "docs/workingcopy.h"
+#include "ink/annotationjson.h"
+#include "testutil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int kProcessWaitMs = 60000;
+constexpr int kAgedDays = 20; // well past the sweep's limit
+
+bool setModified(const QString &path, const QDateTime &when)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+bool age(const QString &path)
+{
+    return setModified(path, QDateTime::currentDateTime().addDays(-kAgedDays));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QProcessEnvironment childEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+// True once a server answers on name (a connection that sends nothing).
+bool waitForServer(const QString &name, QProcess *owner)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kProcessWaitMs && owner->state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (probe.waitForConnected(200)) {
+            probe.disconnectFromServer();
+            return true;
+        }
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+// Closes every message box that turns up while it lives and keeps its text,
+// so a failing save reports instead of waiting for a click.
+class MessageBoxCatcher
+{
+public:
+    MessageBoxCatcher()
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                m_seen << box->windowTitle() + QLatin1Char('|') + box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start();
+    }
+    QStringList seen() const { return m_seen; }
+
+private:
+    QTimer m_timer;
+    QStringList m_seen;
+};
+
+} // namespace
+
+class TestTempFiles : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> newWindow()
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->resize(900, 700);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("window not active");
+        return window;
+    }
+
+    QString makePdf(const QString &name)
+    {
+        const QString path = m_dir->filePath(name);
+        if (!TestUtil::writeA4Pdf(path, 2, name))
+            qWarning("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // A package around a fresh PDF, without ink.
+    QString makePackage(const QString &name)
+    {
+        const QByteArray pdf = readFile(makePdf(name + QStringLiteral(".pdf")));
+        const QString path = m_dir->filePath(name);
+        if (!writePackage(path, pdf, annotationsFromInk(InkPages())))
+            qWarning("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // One mouse stroke across the first page of the current canvas.
+    void drawStroke(MainWindow &window)
+    {
+        PdfCanvas *canvas = window.currentCanvas();
+        QVERIFY(canvas);
+        QTRY_VERIFY(!canvas->pageRect(0).isEmpty());
+        const QRectF page = canvas->pageRect(0);
+        const auto at = [&](double x) {
+            return QPoint(int(page.left() + page.width() * x), int(page.top() + page.height() * 0.3));
+        };
+        QWidget *viewport = canvas->viewport();
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at(0.2));
+        for (int i = 1; i <= 8; ++i)
+            QTest::mouseMove(viewport, at(0.2 + 0.06 * i));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at(0.7));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private slots:
+    void init()
+    {
+        QDir(tempFolder()).removeRecursively();
+        m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/课件 XXXXXX"));
+        QVERIFY(m_dir->isValid());
+    }
+
+    // Double-clicking another PDF while a lesson from a package is open: the
+    // second start hands the file over and must leave the lesson's files
+    // alone, however old they look.
+    void secondStartKeepsTheRunningWindowsFiles()
+    {
+        auto window = newWindow();
+        auto *server = new SingleInstanceServer(window.get());
+        connect(server, &SingleInstanceServer::openRequested, window.get(), &MainWindow::openPath);
+        QVERIFY(server->listen());
+
+        const QString package = makePackage(QStringLiteral("第一课.dpz"));
+        window->openPath(package);
+        QCOMPARE(window->documentCount(), 1);
+        drawStroke(*window);
+        QVERIFY(window->workingCopyWriter()->flush(window->canvas(0)));
+        const QString extracted = extractedPdfPath(package);
+        const QString copy = workingCopyPath(package);
+        QVERIFY(age(extracted));
+        QVERIFY(age(copy));
+
+        const QString other = makePdf(QStringLiteral("第二课.pdf"));
+        QProcess second;
+        second.setProcessEnvironment(childEnvironment());
+        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        second.start(TestUtil::lecternBinary(), { other });
+        QVERIFY(second.waitForStarted());
+        auto stopSecond = qScopeGuard([&] {
+            second.kill();
+            second.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, kProcessWaitMs);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE(window->documentCount(), 2); // it forwarded, it did not open a window
+
+        QVERIFY(QFileInfo::exists(extracted));
+        QVERIFY(QFileInfo::exists(copy));
+        const MessageBoxCatcher boxes;
+        QVERIFY(window->save(0));
+        QCOMPARE(boxes.seen(), QStringList());
+    }
+
+    // The start that becomes the running window clears out what earlier
+    // sessions left behind.
+    void serverStartSweepsOldFiles()
+    {
+        QVERIFY(QDir().mkpath(tempFolder()));
+        const QString old = tempFolder() + QStringLiteral("/old.pdf");
+        const QString recent = tempFolder() + QStringLiteral("/recent.pdf");
+        QVERIFY(QFile(old).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(recent).open(QIODevice::WriteOnly));
+        QVERIFY(age(old));
+        QVERIFY(setModified(recent, QDateTime::currentDateTime().addDays(-13)));
+
+        QProcess first;
+        first.setProcessEnvironment(childEnvironment());
+        first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        first.start(TestUtil::lecternBinary(), {});
+        QVERIFY(first.waitForStarted());
+        auto stopFirst = qScopeGuard([&] {
+            first.kill();
+            first.waitForFinished();
+        });
+        QVERIFY2(waitForServer(singleInstanceServerName(), &first), "the first start never served");
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(old), kProcessWaitMs);
+        QVERIFY(QFileInfo::exists(recent));
+    }
+};
+
+QTEST_MAIN(TestTempFiles)
+#include "tst_tempfiles.moc"
