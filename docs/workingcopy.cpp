@@ -152,6 +152,32 @@ void sweepTempFolder()
         logInfo(QStringLiteral("cache"), QStringLiteral("清理临时工作副本 %1 个（超过 %2 天）").arg(deleted).arg(kMaxAgeDays));
 }
 
+bool isInTempFolder(const QString &path)
+{
+    const QString folder = tempFolder();
+    if (folder.isEmpty() || path.isEmpty())
+        return false;
+    const QString root = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) + QLatin1Char('/');
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()).startsWith(root);
+}
+
+bool touchFile(const QString &path)
+{
+    QFile file(path);
+    // Read-write because Windows sets times only through a writable handle;
+    // ExistingOnly so a vanished file is not recreated empty.
+    return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)
+        && file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
+}
+
+void refreshTempFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (isInTempFolder(path))
+            touchFile(path);
+    }
+}
+
 QString extractedPdfPath(const QString &packagePath)
 {
     if (tempFolder().isEmpty())
@@ -164,7 +190,9 @@ bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QStrin
     if (!ensureTempFolder(error))
         return false;
     const QString target = extractedPdfPath(packagePath);
-    if (!fileHoldsExactly(target, pdf)) {
+    // A reused file keeps its old date otherwise, and the next sweep would
+    // take it from under the open document.
+    if (!fileHoldsExactly(target, pdf) || !touchFile(target)) {
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly)) {
             if (error)

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 // Working copies: the path rule, the fingerprint and its comparison, the
 // restore gate, extracted package PDFs, the start-up sweep and the rule that
 // keeps temporary files out of the recent list.
@@ -42,6 +44,12 @@ bool setModified(const QString &path, const QDateTime &when)
 {
     QFile f(path);
     return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 QString sha1Hex(const QString &text)
@@ -289,11 +297,16 @@ void TestWorkingCopy::extractedPdfIsReusedOnlyWhenIdentical()
     QCOMPARE(pdfPath, extractedPdfPath(package));
     QCOMPARE(readFile(pdfPath), first);
 
-    // Second open: the same bytes are reused, not written again.
-    const QDateTime old = QDateTime::currentDateTime().addDays(-2);
+    // Second open weeks later: the same file is reused, not written again
+    // (a rewrite would be a new inode), and dated now so no sweep takes it
+    // while it is open.
+    const QDateTime old = QDateTime::currentDateTime().addDays(-20);
     QVERIFY(setModified(pdfPath, old));
+    const ino_t inode = inodeOf(pdfPath);
     QVERIFY(openPackage(&pdfPath));
-    QCOMPARE(QFileInfo(pdfPath).lastModified(), old);
+    QCOMPARE(inodeOf(pdfPath), inode);
+    QVERIFY(QFileInfo(pdfPath).lastModified() > QDateTime::currentDateTime().addSecs(-60));
+    QCOMPARE(sweepFolder(tempFolder(), QDateTime::currentDateTime().addDays(-14)), 0);
 
     // The package is replaced by one around another PDF of the same size:
     // the old extraction must not be shown under the new package's ink.
