@@ -163,6 +163,15 @@ void WorkingCopyWriter::discard(PdfCanvas *canvas)
     it->queuedSerial = it->changeSerial;
 }
 
+void WorkingCopyWriter::refreshWorkingCopies()
+{
+    QStringList copies;
+    for (const Doc &doc : std::as_const(m_docs))
+        copies.append(workingCopyPath(doc.keyPath));
+    // On the worker, so the touch never meets a write being moved into place.
+    runOnWorker([copies] { refreshTempFiles(copies); }, Qt::QueuedConnection);
+}
+
 void WorkingCopyWriter::untrack(PdfCanvas *canvas)
 {
     auto it = m_docs.find(canvas);

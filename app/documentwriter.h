@@ -41,6 +41,9 @@ public:
     // not come back). Later ink is written again.
     void discard(PdfCanvas *canvas);
     void untrack(PdfCanvas *canvas);
+    // Dates every tracked working copy now (behind queued writes), so the
+    // sweep of another instance leaves it alone.
+    void refreshWorkingCopies();
     // The ink was saved into packagePath: from now on the working copy is
     // the package's own, and the stale one from an earlier session goes.
     void savedToPackage(PdfCanvas *canvas, const QString &packagePath);

@@ -169,6 +169,7 @@ void MainWindow::openPath(const QString &path)
     m_canvases.append(canvas);
     m_docs.append(doc);
     m_writer->track(canvas, path, doc.pdfPath, fingerprint);
+    refreshOpenTempFiles();
     const int index = m_tabs->addTab(doc.dirty ? QStringLiteral("*") + doc.displayName : doc.displayName);
     m_tabs->setCurrentIndex(index);
     onTabCurrentChanged(index);

@@ -38,6 +38,11 @@ bool age(const QString &path)
     return setModified(path, QDateTime::currentDateTime().addDays(-kAgedDays));
 }
 
+bool isFresh(const QString &path)
+{
+    return QFileInfo(path).lastModified() > QDateTime::currentDateTime().addSecs(-60);
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -220,6 +225,49 @@ private slots:
         QVERIFY2(waitForServer(singleInstanceServerName(), &first), "the first start never served");
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(old), kProcessWaitMs);
         QVERIFY(QFileInfo::exists(recent));
+    }
+
+    // A package opened again days later: its extracted PDF is reused and
+    // must count as new, or the next sweep takes it from under the window.
+    void reopenedPackageRefreshesItsExtractedPdf()
+    {
+        auto window = newWindow();
+        const QString package = makePackage(QStringLiteral("复习.dpz"));
+        window->openPath(package);
+        window->onTabCloseRequested(0);
+        QCOMPARE(window->documentCount(), 0);
+        const QString extracted = extractedPdfPath(package);
+        QVERIFY(age(extracted));
+
+        window->openPath(package);
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->document(0).pdfPath, extracted);
+        QVERIFY(isFresh(extracted));
+    }
+
+    // A window that runs for weeks, or another instance that could not reach
+    // it and swept: whatever an open document keeps in the temp folder is
+    // dated again whenever the window opens a document (and every hour).
+    void openDocumentsKeepTheirTempFilesFresh()
+    {
+        auto window = newWindow();
+        const QString package = makePackage(QStringLiteral("长期.dpz"));
+        window->openPath(package);
+        drawStroke(*window);
+        QVERIFY(window->workingCopyWriter()->flush(window->canvas(0)));
+        const QString extracted = extractedPdfPath(package);
+        const QString copy = workingCopyPath(package);
+        QVERIFY(age(extracted));
+        QVERIFY(age(copy));
+
+        window->openPath(makePdf(QStringLiteral("另一课.pdf")));
+        QCOMPARE(window->documentCount(), 2);
+        window->workingCopyWriter()->waitIdle();
+        QVERIFY(isFresh(extracted));
+        QVERIFY(isFresh(copy));
+        sweepTempFolder();
+        QVERIFY(QFileInfo::exists(extracted));
+        QVERIFY(QFileInfo::exists(copy));
     }
 };
 
