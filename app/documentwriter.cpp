@@ -1,6 +1,7 @@
 #include "app/documentwriter.h"
 
 #include "canvas/pdfcanvas.h"
+#include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "system/diaglog.h"
@@ -19,6 +20,10 @@ bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, co
             *error = QStringLiteral("源文件已改变，未写入工作副本：%1").arg(keyPath);
         return false;
     }
+    // The package (keyPath, unchanged as just checked) brings back an
+    // extracted PDF that vanished while the document was open.
+    if (looksLikePackage(keyPath))
+        restoreExtractedPdf(pdfPath, keyPath);
     QFile file(pdfPath);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)

@@ -71,5 +71,7 @@ private:
 
 // One write of a working copy, as the worker runs it. Refuses when keyPath
 // no longer matches fingerprint, so ink never gets attached to a newer file.
+// When keyPath is a package whose extracted pdfPath has vanished, the PDF is
+// extracted again first.
 bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, const InkPages &ink,
                               const QJsonObject &fingerprint, QString *error = nullptr);

@@ -52,6 +52,14 @@ bool readAllBytes(const QString &path, QByteArray *bytes)
     return !bytes->isEmpty();
 }
 
+// The PDF bytes to save with doc's ink. An extracted package PDF that
+// vanished while the document was open is extracted again first.
+bool readDocumentPdf(const OpenDocument &doc, QByteArray *bytes)
+{
+    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    return readAllBytes(doc.pdfPath, bytes);
+}
+
 } // namespace
 
 void MainWindow::onOpen()
@@ -229,7 +237,7 @@ bool MainWindow::save(int index)
     if (doc.packagePath.isEmpty())
         return saveAs(index);
     QByteArray pdf;
-    if (!readAllBytes(doc.pdfPath, &pdf)) {
+    if (!readDocumentPdf(doc, &pdf)) {
         logInfo(logSave(), QStringLiteral("保存失败：无法读取源 PDF：%1").arg(doc.pdfPath));
         showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
         return false;
@@ -300,7 +308,7 @@ bool MainWindow::saveAs(int index)
         target += QStringLiteral(".dpz");
 
     QByteArray pdf;
-    if (!readAllBytes(doc.pdfPath, &pdf)) {
+    if (!readDocumentPdf(doc, &pdf)) {
         logInfo(logSave(), QStringLiteral("读取源 PDF 失败：%1").arg(doc.pdfPath));
         showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
         return false;

@@ -42,6 +42,12 @@ QString extractedPdfPath(const QString &packagePath);
 // writer's detail for the log.
 bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QString *pdfPathOut,
                        QString *error = nullptr);
+// Writes the "source.pdf" of packagePath (the document's current package,
+// which holds the same bytes) to pdfPath again when that extracted PDF has
+// vanished while its document is open. Only a file in the temp folder is
+// ever recreated: a user's own PDF that went stays gone. True when pdfPath
+// exists afterwards. Logs under "cache"; safe from any thread.
+bool restoreExtractedPdf(const QString &pdfPath, const QString &packagePath, QString *error = nullptr);
 
 // Outcome of the restore gate, run after a non-package document has loaded.
 struct RestoreResult

@@ -1,5 +1,6 @@
 // The temporary files of a running window (extracted package PDFs, working
-// copies) against the start-up sweep of another start.
+// copies) against the start-up sweep of another start, and what a save does
+// when one of them has gone anyway.
 #include "app/documentwriter.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
@@ -47,6 +48,15 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int strokesIn(const QJsonObject &annotations)
+{
+    int count = 0;
+    const InkPages ink = inkFromAnnotations(annotations);
+    for (const QVector<Stroke> &strokes : ink)
+        count += int(strokes.size());
+    return count;
 }
 
 QProcessEnvironment childEnvironment()
@@ -122,13 +132,15 @@ private:
         return path;
     }
 
-    // A package around a fresh PDF, without ink.
-    QString makePackage(const QString &name)
+    // A package around a fresh PDF, without ink; its PDF bytes in pdfOut.
+    QString makePackage(const QString &name, QByteArray *pdfOut = nullptr)
     {
         const QByteArray pdf = readFile(makePdf(name + QStringLiteral(".pdf")));
         const QString path = m_dir->filePath(name);
         if (!writePackage(path, pdf, annotationsFromInk(InkPages())))
             qWarning("cannot write %s", qPrintable(path));
+        if (pdfOut)
+            *pdfOut = pdf;
         return path;
     }
 
@@ -268,6 +280,55 @@ private slots:
         sweepTempFolder();
         QVERIFY(QFileInfo::exists(extracted));
         QVERIFY(QFileInfo::exists(copy));
+    }
+
+    // The extracted PDF went anyway (another program cleaned the temp
+    // folder): Ctrl+S still saves the lesson into its package.
+    void saveBringsBackAVanishedExtractedPdf()
+    {
+        auto window = newWindow();
+        QByteArray pdf;
+        const QString package = makePackage(QStringLiteral("第三课.dpz"), &pdf);
+        window->openPath(package);
+        drawStroke(*window);
+        // Nothing left for the working-copy writer, so only the save can
+        // bring the PDF back.
+        QVERIFY(window->workingCopyWriter()->flush(window->canvas(0)));
+        const QString extracted = window->document(0).pdfPath;
+        QVERIFY(QFile::remove(extracted));
+
+        const MessageBoxCatcher boxes;
+        QTest::keySequence(window.get(), QKeySequence::Save);
+        QCOMPARE(boxes.seen(), QStringList());
+        QVERIFY(!window->document(0).dirty);
+        QByteArray savedPdf;
+        QJsonObject savedInk;
+        QVERIFY(readPackage(package, &savedPdf, &savedInk));
+        QCOMPARE(savedPdf, pdf);
+        QCOMPARE(strokesIn(savedInk), 1);
+        QCOMPARE(readFile(extracted), pdf);
+    }
+
+    // The same for the background writer of the working copy: ink drawn
+    // after the PDF went still reaches the disk.
+    void workingCopyWriteBringsBackAVanishedExtractedPdf()
+    {
+        auto window = newWindow();
+        QByteArray pdf;
+        const QString package = makePackage(QStringLiteral("第四课.dpz"), &pdf);
+        window->openPath(package);
+        const QString extracted = window->document(0).pdfPath;
+        QVERIFY(QFile::remove(extracted));
+        drawStroke(*window);
+
+        QString error;
+        QVERIFY2(window->workingCopyWriter()->flush(window->canvas(0), &error), qPrintable(error));
+        QByteArray copyPdf;
+        QJsonObject copyInk;
+        QVERIFY(readPackage(workingCopyPath(package), &copyPdf, &copyInk));
+        QCOMPARE(copyPdf, pdf);
+        QCOMPARE(strokesIn(copyInk), 1);
+        QCOMPARE(readFile(extracted), pdf);
     }
 };
 

@@ -79,6 +79,7 @@ private slots:
     void unreadableWorkingCopyIsOnlyLogged();
     void discardedWorkingCopyIsGone();
     void extractedPdfIsReusedOnlyWhenIdentical();
+    void onlyAnExtractedPdfIsRestored();
     void extractionFailureIsReported_data();
     void extractionFailureIsReported();
     void isTemporaryPath_data();
@@ -324,6 +325,31 @@ void TestWorkingCopy::extractedPdfIsReusedOnlyWhenIdentical()
     // Only the extracted PDF lives in the temp folder; the rewrite left no debris.
     QCOMPARE(QDir(tempFolder()).entryList(QDir::Files | QDir::Hidden),
              QStringList{ QFileInfo(extractedPdfPath(package)).fileName() });
+}
+
+void TestWorkingCopy::onlyAnExtractedPdfIsRestored()
+{
+    QTemporaryDir dir;
+    const QString package = dir.filePath(QStringLiteral("lesson.dpz"));
+    const QByteArray pdf = pdfBytes('r');
+    QVERIFY(writePackage(package, pdf, inkWith(1)));
+    QString extracted;
+    QVERIFY(extractPackagePdf(package, pdf, &extracted));
+
+    QVERIFY(QFile::remove(extracted));
+    QVERIFY(restoreExtractedPdf(extracted, package));
+    QCOMPARE(readFile(extracted), pdf);
+
+    // A PDF the teacher deleted is not brought back by a package saved from it.
+    const QString own = dir.filePath(QStringLiteral("lesson.pdf"));
+    QVERIFY(!restoreExtractedPdf(own, package));
+    QVERIFY(!QFileInfo::exists(own));
+    // Nor from a package that cannot be read; the error says why.
+    QVERIFY(QFile::remove(extracted));
+    QString error;
+    QVERIFY(!restoreExtractedPdf(extracted, dir.filePath(QStringLiteral("gone.dpz")), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!QFileInfo::exists(extracted));
 }
 
 void TestWorkingCopy::extractionFailureIsReported_data()
