@@ -1,6 +1,7 @@
 #include "app/documentwriter.h"
 
 #include "canvas/pdfcanvas.h"
+#include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "system/diaglog.h"
@@ -19,6 +20,10 @@ bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, co
             *error = QStringLiteral("源文件已改变，未写入工作副本：%1").arg(keyPath);
         return false;
     }
+    // The package (keyPath, unchanged as just checked) brings back an
+    // extracted PDF that vanished while the document was open.
+    if (looksLikePackage(keyPath))
+        restoreExtractedPdf(pdfPath, keyPath);
     QFile file(pdfPath);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -161,6 +166,15 @@ void WorkingCopyWriter::discard(PdfCanvas *canvas)
     // from now on is written again.
     it = m_docs.find(canvas);
     it->queuedSerial = it->changeSerial;
+}
+
+void WorkingCopyWriter::refreshWorkingCopies()
+{
+    QStringList copies;
+    for (const Doc &doc : std::as_const(m_docs))
+        copies.append(workingCopyPath(doc.keyPath));
+    // On the worker, so the touch never meets a write being moved into place.
+    runOnWorker([copies] { refreshTempFiles(copies); }, Qt::QueuedConnection);
 }
 
 void WorkingCopyWriter::untrack(PdfCanvas *canvas)

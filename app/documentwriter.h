@@ -41,6 +41,9 @@ public:
     // not come back). Later ink is written again.
     void discard(PdfCanvas *canvas);
     void untrack(PdfCanvas *canvas);
+    // Dates every tracked working copy now (behind queued writes), so the
+    // sweep of another instance leaves it alone.
+    void refreshWorkingCopies();
     // The ink was saved into packagePath: from now on the working copy is
     // the package's own, and the stale one from an earlier session goes.
     void savedToPackage(PdfCanvas *canvas, const QString &packagePath);
@@ -68,5 +71,7 @@ private:
 
 // One write of a working copy, as the worker runs it. Refuses when keyPath
 // no longer matches fingerprint, so ink never gets attached to a newer file.
+// When keyPath is a package whose extracted pdfPath has vanished, the PDF is
+// extracted again first.
 bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, const InkPages &ink,
                               const QJsonObject &fingerprint, QString *error = nullptr);

@@ -5,6 +5,7 @@
 #include "app/theme.h"
 #include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
+#include "docs/workingcopy.h"
 #include "pages/homepage.h"
 #include "pages/settingspage.h"
 #include "platform/procmemory.h"
@@ -33,6 +34,8 @@ namespace {
 
 constexpr int kMemoryIntervalMs = 1500;
 constexpr int kToolbarIdleMs = 5000;
+// Far below the sweep's 14 days; a touch costs a few file opens.
+constexpr int kTempRefreshMs = 60 * 60 * 1000;
 const char kAppTitle[] = "青简批注";
 
 QString appTitle()
@@ -106,6 +109,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_idleTimer->setSingleShot(true);
     m_idleTimer->setInterval(kToolbarIdleMs);
     connect(m_idleTimer, &QTimer::timeout, this, &MainWindow::onToolbarIdle);
+    m_tempTimer = new QTimer(this);
+    m_tempTimer->setInterval(kTempRefreshMs);
+    connect(m_tempTimer, &QTimer::timeout, this, &MainWindow::refreshOpenTempFiles);
+    m_tempTimer->start();
 
     qApp->installEventFilter(this);
     placeInitialGeometry();
@@ -477,6 +484,25 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // Waking the ink toolbars on a touch of one of them comes with the
     // toolbar; until then the filter only passes events on.
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Another instance sweeps the temp folder when it cannot reach this window
+// (a busy start, a removed socket) and may do so weeks into a long session:
+// every file an open document keeps there must look new. The file the user
+// opened keeps its date, since its fingerprint guards the working copy.
+void MainWindow::refreshOpenTempFiles()
+{
+    QStringList paths;
+    for (int i = 0; i < m_docs.size(); ++i) {
+        const OpenDocument &doc = m_docs.at(i);
+        const QString guarded = m_writer->keyPath(m_canvases.at(i));
+        for (const QString &path : {doc.packagePath, doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
+            if (!path.isEmpty() && path != guarded)
+                paths.append(path);
+        }
+    }
+    refreshTempFiles(paths);
+    m_writer->refreshWorkingCopies();
 }
 
 void MainWindow::onToolbarIdle()

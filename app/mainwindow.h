@@ -112,6 +112,7 @@ private:
     void markClean(int index);
     void wireCanvas(PdfCanvas *canvas);
     void onToolbarIdle();
+    void refreshOpenTempFiles();
     static QString firstDroppablePath(const QMimeData *mime);
 
     // Flows (mainwindow_flows.cpp).
@@ -134,6 +135,7 @@ private:
     QPushButton *m_exitButton = nullptr;
     QTimer *m_memTimer = nullptr;
     QTimer *m_idleTimer = nullptr;
+    QTimer *m_tempTimer = nullptr;
     WorkingCopyWriter *m_writer = nullptr;
 
     QList<PdfCanvas *> m_canvases;

@@ -52,6 +52,14 @@ bool readAllBytes(const QString &path, QByteArray *bytes)
     return !bytes->isEmpty();
 }
 
+// The PDF bytes to save with doc's ink. An extracted package PDF that
+// vanished while the document was open is extracted again first.
+bool readDocumentPdf(const OpenDocument &doc, QByteArray *bytes)
+{
+    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    return readAllBytes(doc.pdfPath, bytes);
+}
+
 } // namespace
 
 void MainWindow::onOpen()
@@ -169,6 +177,7 @@ void MainWindow::openPath(const QString &path)
     m_canvases.append(canvas);
     m_docs.append(doc);
     m_writer->track(canvas, path, doc.pdfPath, fingerprint);
+    refreshOpenTempFiles();
     const int index = m_tabs->addTab(doc.dirty ? QStringLiteral("*") + doc.displayName : doc.displayName);
     m_tabs->setCurrentIndex(index);
     onTabCurrentChanged(index);
@@ -228,7 +237,7 @@ bool MainWindow::save(int index)
     if (doc.packagePath.isEmpty())
         return saveAs(index);
     QByteArray pdf;
-    if (!readAllBytes(doc.pdfPath, &pdf)) {
+    if (!readDocumentPdf(doc, &pdf)) {
         logInfo(logSave(), QStringLiteral("保存失败：无法读取源 PDF：%1").arg(doc.pdfPath));
         showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
         return false;
@@ -299,7 +308,7 @@ bool MainWindow::saveAs(int index)
         target += QStringLiteral(".dpz");
 
     QByteArray pdf;
-    if (!readAllBytes(doc.pdfPath, &pdf)) {
+    if (!readDocumentPdf(doc, &pdf)) {
         logInfo(logSave(), QStringLiteral("读取源 PDF 失败：%1").arg(doc.pdfPath));
         showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
         return false;

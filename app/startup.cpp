@@ -101,7 +101,6 @@ int runApplication(int argc, char **argv)
     appendRuntimeList(QCoreApplication::applicationDirPath() + QStringLiteral("/runtime.txt"));
     QCoreApplication::setApplicationName(QStringLiteral("Lectern"));
     installCrashHandler();
-    sweepTempFolder();
     recordOperation("startup", QStringLiteral(LECTERN_VERSION));
 
     QTranslator qtTranslator;
@@ -126,7 +125,11 @@ int runApplication(int argc, char **argv)
     window.show();
     auto *server = new SingleInstanceServer(&window);
     QObject::connect(server, &SingleInstanceServer::openRequested, &window, &MainWindow::openPath);
-    server->listen();
+    // Only the instance that serves sweeps the temp folder: a start that
+    // hands its files over must not delete what the running window holds,
+    // and one whose server cannot listen cannot tell that none runs.
+    if (server->listen())
+        sweepTempFolder();
     if (!commandLine.files.isEmpty())
         window.openPath(commandLine.files.first());
     return app.exec();

@@ -70,6 +70,24 @@ bool ensureTempFolder(QString *error)
     return false;
 }
 
+// Written beside the target and moved into place, so a reader never sees
+// half a PDF.
+bool writeTempFile(const QString &target, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("无法写入 %1：%2").arg(target, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("写入 %1 失败：%2").arg(target, file.errorString());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString tempKeyHash(const QString &key)
@@ -152,6 +170,32 @@ void sweepTempFolder()
         logInfo(QStringLiteral("cache"), QStringLiteral("清理临时工作副本 %1 个（超过 %2 天）").arg(deleted).arg(kMaxAgeDays));
 }
 
+bool isInTempFolder(const QString &path)
+{
+    const QString folder = tempFolder();
+    if (folder.isEmpty() || path.isEmpty())
+        return false;
+    const QString root = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) + QLatin1Char('/');
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()).startsWith(root);
+}
+
+bool touchFile(const QString &path)
+{
+    QFile file(path);
+    // Read-write because Windows sets times only through a writable handle;
+    // ExistingOnly so a vanished file is not recreated empty.
+    return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)
+        && file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
+}
+
+void refreshTempFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (isInTempFolder(path))
+            touchFile(path);
+    }
+}
+
 QString extractedPdfPath(const QString &packagePath)
 {
     if (tempFolder().isEmpty())
@@ -164,21 +208,31 @@ bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QStrin
     if (!ensureTempFolder(error))
         return false;
     const QString target = extractedPdfPath(packagePath);
-    if (!fileHoldsExactly(target, pdf)) {
-        QSaveFile file(target);
-        if (!file.open(QIODevice::WriteOnly)) {
-            if (error)
-                *error = QStringLiteral("无法写入 %1：%2").arg(target, file.errorString());
-            return false;
-        }
-        if (file.write(pdf) != pdf.size() || !file.commit()) {
-            if (error)
-                *error = QStringLiteral("写入 %1 失败：%2").arg(target, file.errorString());
-            return false;
-        }
-    }
+    // A reused file keeps its old date otherwise, and the next sweep would
+    // take it from under the open document.
+    if ((!fileHoldsExactly(target, pdf) || !touchFile(target)) && !writeTempFile(target, pdf, error))
+        return false;
     if (pdfPathOut)
         *pdfPathOut = target;
+    return true;
+}
+
+bool restoreExtractedPdf(const QString &pdfPath, const QString &packagePath, QString *error)
+{
+    if (QFileInfo::exists(pdfPath))
+        return true;
+    if (packagePath.isEmpty() || !isInTempFolder(pdfPath))
+        return false;
+    QByteArray pdf;
+    QString detail;
+    if (!readPackage(packagePath, &pdf, nullptr, &detail) || !ensureTempFolder(&detail)
+        || !writeTempFile(pdfPath, pdf, &detail)) {
+        logInfo(QStringLiteral("cache"), QStringLiteral("临时 PDF 丢失，无法从批注包重新解出：%1（%2）").arg(pdfPath, detail));
+        if (error)
+            *error = detail;
+        return false;
+    }
+    logInfo(QStringLiteral("cache"), QStringLiteral("临时 PDF 丢失，已从批注包重新解出：%1（%2）").arg(pdfPath, packagePath));
     return true;
 }
 

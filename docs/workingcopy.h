@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // Working copies, source fingerprints and the program's temporary folder.
 // Every temporary file of the program lives directly in tempFolder(), named
@@ -22,15 +23,31 @@ void sweepTempFolder();
 // returns how many were deleted.
 int sweepFolder(const QString &folder, const QDateTime &cutoff);
 
+// Whether path lies in tempFolder(), that is, the program made it for itself.
+bool isInTempFolder(const QString &path);
+// Sets the modification time of an existing file to now, so the sweep counts
+// it as new. False when it is missing or its time cannot be set.
+bool touchFile(const QString &path);
+// Touches those of paths that lie in tempFolder(): files an open document
+// still needs must outlive any sweep. Safe from any thread.
+void refreshTempFiles(const QStringList &paths);
+
 // Where the PDF of an opened package is extracted so the PDF engine can read it.
 QString extractedPdfPath(const QString &packagePath);
 // Makes extractedPdfPath(packagePath) hold exactly pdf. A file already there
 // is reused only when its bytes are pdf (the package may have been replaced
-// by one around another PDF since); otherwise it is rewritten atomically.
+// by one around another PDF since), and then dated now, since it is in use
+// again; otherwise it is rewritten atomically.
 // On failure the open shows "打开失败：无法写入临时文件"; error gets the
 // writer's detail for the log.
 bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QString *pdfPathOut,
                        QString *error = nullptr);
+// Writes the "source.pdf" of packagePath (the document's current package,
+// which holds the same bytes) to pdfPath again when that extracted PDF has
+// vanished while its document is open. Only a file in the temp folder is
+// ever recreated: a user's own PDF that went stays gone. True when pdfPath
+// exists afterwards. Logs under "cache"; safe from any thread.
+bool restoreExtractedPdf(const QString &pdfPath, const QString &packagePath, QString *error = nullptr);
 
 // Outcome of the restore gate, run after a non-package document has loaded.
 struct RestoreResult

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 // Working copies: the path rule, the fingerprint and its comparison, the
 // restore gate, extracted package PDFs, the start-up sweep and the rule that
 // keeps temporary files out of the recent list.
@@ -44,6 +46,12 @@ bool setModified(const QString &path, const QDateTime &when)
     return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
 }
 
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
 QString sha1Hex(const QString &text)
 {
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha1).toHex());
@@ -71,6 +79,7 @@ private slots:
     void unreadableWorkingCopyIsOnlyLogged();
     void discardedWorkingCopyIsGone();
     void extractedPdfIsReusedOnlyWhenIdentical();
+    void onlyAnExtractedPdfIsRestored();
     void extractionFailureIsReported_data();
     void extractionFailureIsReported();
     void isTemporaryPath_data();
@@ -289,11 +298,16 @@ void TestWorkingCopy::extractedPdfIsReusedOnlyWhenIdentical()
     QCOMPARE(pdfPath, extractedPdfPath(package));
     QCOMPARE(readFile(pdfPath), first);
 
-    // Second open: the same bytes are reused, not written again.
-    const QDateTime old = QDateTime::currentDateTime().addDays(-2);
+    // Second open weeks later: the same file is reused, not written again
+    // (a rewrite would be a new inode), and dated now so no sweep takes it
+    // while it is open.
+    const QDateTime old = QDateTime::currentDateTime().addDays(-20);
     QVERIFY(setModified(pdfPath, old));
+    const ino_t inode = inodeOf(pdfPath);
     QVERIFY(openPackage(&pdfPath));
-    QCOMPARE(QFileInfo(pdfPath).lastModified(), old);
+    QCOMPARE(inodeOf(pdfPath), inode);
+    QVERIFY(QFileInfo(pdfPath).lastModified() > QDateTime::currentDateTime().addSecs(-60));
+    QCOMPARE(sweepFolder(tempFolder(), QDateTime::currentDateTime().addDays(-14)), 0);
 
     // The package is replaced by one around another PDF of the same size:
     // the old extraction must not be shown under the new package's ink.
@@ -311,6 +325,31 @@ void TestWorkingCopy::extractedPdfIsReusedOnlyWhenIdentical()
     // Only the extracted PDF lives in the temp folder; the rewrite left no debris.
     QCOMPARE(QDir(tempFolder()).entryList(QDir::Files | QDir::Hidden),
              QStringList{ QFileInfo(extractedPdfPath(package)).fileName() });
+}
+
+void TestWorkingCopy::onlyAnExtractedPdfIsRestored()
+{
+    QTemporaryDir dir;
+    const QString package = dir.filePath(QStringLiteral("lesson.dpz"));
+    const QByteArray pdf = pdfBytes('r');
+    QVERIFY(writePackage(package, pdf, inkWith(1)));
+    QString extracted;
+    QVERIFY(extractPackagePdf(package, pdf, &extracted));
+
+    QVERIFY(QFile::remove(extracted));
+    QVERIFY(restoreExtractedPdf(extracted, package));
+    QCOMPARE(readFile(extracted), pdf);
+
+    // A PDF the teacher deleted is not brought back by a package saved from it.
+    const QString own = dir.filePath(QStringLiteral("lesson.pdf"));
+    QVERIFY(!restoreExtractedPdf(own, package));
+    QVERIFY(!QFileInfo::exists(own));
+    // Nor from a package that cannot be read; the error says why.
+    QVERIFY(QFile::remove(extracted));
+    QString error;
+    QVERIFY(!restoreExtractedPdf(extracted, dir.filePath(QStringLiteral("gone.dpz")), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!QFileInfo::exists(extracted));
 }
 
 void TestWorkingCopy::extractionFailureIsReported_data()
