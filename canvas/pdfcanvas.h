@@ -433,6 +433,8 @@ private:
     qint64 m_penReleasedMs = -1;                          // m_clock; -1 never
     // This touch sequence met the pen: it is a hand, inert until it ends.
     bool m_touchIgnored = false;
+    static constexpr int kKeepStrokeBeforePinchMs = 250;
+    qint64 m_touchStrokeBeganMs = 0;                      // m_clock
     TouchInput::PinchState m_pinch;
     TouchInput::PalmState m_palmState;
     bool m_moveDrag = false;

@@ -206,7 +206,17 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
             m_touchLock = true;
             pinchStep(active.points.at(0), active.points.at(1));
         } else {
-            cancelStroke();
+            // Fingers landing for a pinch arrive within moments of each other;
+            // a stroke written for longer is the teacher's, cut short by a
+            // second contact (often a ghost): it stays.
+            if (gestureFrom(StrokeOrigin::Touch)
+                && m_clock.elapsed() - m_touchStrokeBeganMs >= kKeepStrokeBeforePinchMs) {
+                if (m_drawing && !m_touchHistory.isEmpty())
+                    addStrokePoint(m_touchHistory.constLast(), 1.0);
+                commitStroke();
+            } else {
+                cancelStroke();
+            }
             setTouchLockHeld();
             pinchBegin(m_pinch, active.points.at(0), active.points.at(1));
             m_pinchInFlight = true;
@@ -237,6 +247,7 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
                         ? InkErase::fingerRadius(active.sizes, m_eraserRadius)
                         : 0;
                 setStrokeOrigin(StrokeOrigin::Touch);
+                m_touchStrokeBeganMs = m_clock.elapsed();
                 beginStroke(smoothTouchSample(m_touchHistory, c.point), EraseRequest::ByTool, f, r);
                 m_touchWrote = m_touchWrote || m_drawing;
             }

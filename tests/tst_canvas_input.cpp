@@ -94,6 +94,29 @@ private slots:
         QTRY_VERIFY(!canvas.touchLock());
     }
 
+    // A ghost contact flickering up far away while a finger writes turns
+    // the frame into a pinch; what the finger wrote must not vanish.
+    void ghostContactKeepsTheStrokeWritten()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        QWidget *vp = canvas.viewport();
+        QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, 0.3), vp);
+        for (int i = 1; i <= 6; ++i) {
+            QTest::qWait(50);
+            QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.2 + 0.05 * i, 0.3), vp);
+        }
+        QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.5, 0.3), vp)
+                .press(1, onPage(canvas, 0.9, 0.45), vp);
+        QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.5, 0.3), vp)
+                .release(1, onPage(canvas, 0.9, 0.45), vp);
+        QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, 0.3), vp);
+        QCOMPARE(canvas.strokeCount(), 1);
+        const Stroke &s = canvas.ink().value(0).first();
+        QVERIFY(qAbs(s.points.first().x() - 0.2) < 0.01);
+        QVERIFY(qAbs(s.points.last().x() - 0.5) < 0.01);
+    }
+
     void teleportingContactIsLimited()
     {
         PdfCanvas canvas;
