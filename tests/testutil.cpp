@@ -5,6 +5,9 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QTest>
 
 #include "canvas/pdfcanvas.h"
@@ -87,6 +90,42 @@ QPointF pagePoint(const PdfCanvas &canvas, double fx, double fy, int page)
 {
     const QRectF r = canvas.pageRect(page);
     return QPointF(r.left() + fx * r.width(), r.top() + fy * r.height());
+}
+
+bool drawMouseStroke(PdfCanvas *canvas, double y)
+{
+    if (!canvas)
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (canvas->pageRect(0).isEmpty() && clock.elapsed() < 5000)
+        QTest::qWait(20);
+    if (canvas->pageRect(0).isEmpty())
+        return false;
+    const auto at = [canvas, y](double x) { return pagePoint(*canvas, x, y).toPoint(); };
+    QWidget *viewport = canvas->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at(0.2));
+    for (int i = 1; i <= 8; ++i)
+        QTest::mouseMove(viewport, at(0.2 + 0.06 * i));
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at(0.7));
+    return true;
+}
+
+bool waitForServer(const QString &name, QProcess *owner)
+{
+    constexpr int kWaitMs = 60000;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kWaitMs && owner->state() == QProcess::Running) {
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (probe.waitForConnected(200)) {
+            probe.disconnectFromServer();
+            return true;
+        }
+        QTest::qWait(100);
+    }
+    return false;
 }
 
 } // namespace TestUtil

@@ -28,6 +28,7 @@ QString dataDir();
 
 class PdfCanvas;
 class QPointF;
+class QProcess;
 class QSize;
 
 namespace TestUtil {
@@ -38,5 +39,13 @@ bool showCanvas(PdfCanvas &canvas, const QString &pdf);
 
 // Viewport point at fractions (fx, fy) of a page's sheet.
 QPointF pagePoint(const PdfCanvas &canvas, double fx, double fy, int page = 0);
+
+// One mouse stroke across the first page, at height fraction y, through real
+// mouse events; false when the page never got laid out.
+bool drawMouseStroke(PdfCanvas *canvas, double y = 0.2);
+
+// Waits up to a minute for a local server named name to answer while owner
+// runs; true once it does.
+bool waitForServer(const QString &name, QProcess *owner);
 
 } // namespace TestUtil

@@ -105,21 +105,10 @@ private:
         return path;
     }
 
-    // One stroke with the mouse across the current canvas's first page.
+    // One mouse stroke across the current canvas's first page.
     void drawStroke(MainWindow &window, double y = 0.2)
     {
-        PdfCanvas *canvas = window.currentCanvas();
-        QVERIFY(canvas);
-        QTRY_VERIFY(!canvas->pageRect(0).isEmpty());
-        const QRectF page = canvas->pageRect(0);
-        const auto at = [&](double x) {
-            return QPoint(int(page.left() + page.width() * x), int(page.top() + page.height() * y));
-        };
-        QWidget *viewport = canvas->viewport();
-        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at(0.2));
-        for (int i = 1; i <= 8; ++i)
-            QTest::mouseMove(viewport, at(0.2 + 0.06 * i));
-        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at(0.7));
+        QVERIFY(TestUtil::drawMouseStroke(window.currentCanvas(), y));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;

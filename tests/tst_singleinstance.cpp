@@ -51,22 +51,7 @@ QStringList received(const QSignalSpy &spy)
     return paths;
 }
 
-// True once a server answers on name (a connection that sends nothing).
-bool waitForServer(const QString &name, QProcess *owner)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kProcessWaitMs && owner->state() == QProcess::Running) {
-        QLocalSocket probe;
-        probe.connectToServer(name);
-        if (probe.waitForConnected(200)) {
-            probe.disconnectFromServer();
-            return true;
-        }
-        QTest::qWait(100);
-    }
-    return false;
-}
+using TestUtil::waitForServer;
 
 } // namespace
 

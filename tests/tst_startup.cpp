@@ -70,21 +70,7 @@ const QRegularExpression &messageLine()
     return re;
 }
 
-bool waitForServer(const QString &name, QProcess *owner)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kProcessWaitMs && owner->state() == QProcess::Running) {
-        QLocalSocket probe;
-        probe.connectToServer(name);
-        if (probe.waitForConnected(200)) {
-            probe.disconnectFromServer();
-            return true;
-        }
-        QTest::qWait(100);
-    }
-    return false;
-}
+using TestUtil::waitForServer;
 
 // Skips the calling test when the diagnostic log cannot be observed.
 bool diagnosticLogAvailable(const QString &logPath)

@@ -66,22 +66,7 @@ QProcessEnvironment childEnvironment()
     return env;
 }
 
-// True once a server answers on name (a connection that sends nothing).
-bool waitForServer(const QString &name, QProcess *owner)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kProcessWaitMs && owner->state() == QProcess::Running) {
-        QLocalSocket probe;
-        probe.connectToServer(name);
-        if (probe.waitForConnected(200)) {
-            probe.disconnectFromServer();
-            return true;
-        }
-        QTest::qWait(100);
-    }
-    return false;
-}
+using TestUtil::waitForServer;
 
 // Closes every message box that turns up while it lives and keeps its text,
 // so a failing save reports instead of waiting for a click.
@@ -144,21 +129,10 @@ private:
         return path;
     }
 
-    // One mouse stroke across the first page of the current canvas.
-    void drawStroke(MainWindow &window)
+    // One mouse stroke across the current canvas's first page.
+    void drawStroke(MainWindow &window, double y = 0.2)
     {
-        PdfCanvas *canvas = window.currentCanvas();
-        QVERIFY(canvas);
-        QTRY_VERIFY(!canvas->pageRect(0).isEmpty());
-        const QRectF page = canvas->pageRect(0);
-        const auto at = [&](double x) {
-            return QPoint(int(page.left() + page.width() * x), int(page.top() + page.height() * 0.3));
-        };
-        QWidget *viewport = canvas->viewport();
-        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at(0.2));
-        for (int i = 1; i <= 8; ++i)
-            QTest::mouseMove(viewport, at(0.2 + 0.06 * i));
-        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at(0.7));
+        QVERIFY(TestUtil::drawMouseStroke(window.currentCanvas(), y));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
