@@ -2,6 +2,8 @@
 
 #include <QJsonObject>
 #include <QList>
+#include "docs/workingcopy.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QSize>
@@ -26,6 +28,9 @@ struct OpenDocument
     QString pdfPath;
     QString displayName;
     bool dirty = false;
+    // The package failed its checks when opened: the first save asks
+    // before writing over it.
+    bool damagedPackage = false;
 };
 
 // The program's only top-level window: page stack with the home page, the
@@ -122,7 +127,9 @@ private:
     CloseChoice askCloseChoice(int index);
     void showSaveFailure(const QString &message);
     void restorePackageWorkingCopy(PdfCanvas *canvas, const QString &packagePath,
-                                   const QJsonObject &fingerprint, bool *restored);
+                                   const QJsonObject &fingerprint, RestoreResult *result);
+    enum class DamagedChoice { SaveAs, Overwrite, Cancel };
+    DamagedChoice askOverwriteDamaged(int index);
 
     QStackedWidget *m_stack = nullptr;
     DocumentTabStrip *m_tabs = nullptr;

@@ -112,10 +112,11 @@ void MainWindow::openPath(const QString &path)
 
     OpenDocument doc;
     QJsonObject packageInk;
+    QList<PackageDamage> damage;
     if (kind == Kind::Package) {
         QByteArray pdf;
         QString error;
-        if (!readPackage(path, &pdf, &packageInk, &error)) {
+        if (!readPackage(path, &pdf, &packageInk, &error, &damage)) {
             logInfo(logOpen(), QStringLiteral("批注包读取失败：%1（%2）").arg(path, error));
             statusBar()->showMessage(QStringLiteral("打开失败：%1").arg(error), 8000);
             return;
@@ -126,6 +127,7 @@ void MainWindow::openPath(const QString &path)
             return;
         }
         doc.packagePath = path;
+        doc.damagedPackage = !damage.isEmpty();
     } else {
         doc.pdfPath = path;
     }
@@ -151,13 +153,22 @@ void MainWindow::openPath(const QString &path)
     int statusTimeout = 0;
     if (kind == Kind::Package) {
         canvas->importAnnotations(packageInk);
-        bool restored = false;
-        restorePackageWorkingCopy(canvas, path, fingerprint, &restored);
-        if (restored) {
-            // The package on disk does not hold this ink yet.
-            doc.dirty = true;
-            statusText = QStringLiteral("已恢复上次未保存的批注");
-            statusTimeout = 5000;
+        RestoreResult restore;
+        restorePackageWorkingCopy(canvas, path, fingerprint, &restore);
+        // The package on disk does not hold restored ink yet.
+        doc.dirty = restore.outcome == RestoreResult::Outcome::Restored;
+        statusText = restore.statusText;
+        statusTimeout = restore.statusTimeoutMs;
+        if (!damage.isEmpty()) {
+            QStringList entries;
+            for (const PackageDamage &d : std::as_const(damage)) {
+                logInfo(logOpen(), QStringLiteral("批注包已损坏：%1（%2）").arg(path, d.describe()));
+                if (!entries.contains(d.entry))
+                    entries.append(d.entry);
+            }
+            statusText = QStringLiteral("批注包已损坏：%1 校验不符，内容可能不完整")
+                                 .arg(entries.join(QStringLiteral("、")));
+            statusTimeout = 10000;
         }
     } else {
         const RestoreResult gate = runRestoreGate(path);
@@ -187,24 +198,53 @@ void MainWindow::openPath(const QString &path)
 }
 
 void MainWindow::restorePackageWorkingCopy(PdfCanvas *canvas, const QString &packagePath,
-                                           const QJsonObject &fingerprint, bool *restored)
+                                           const QJsonObject &fingerprint, RestoreResult *result)
 {
-    *restored = false;
-    const QString copy = workingCopyPath(packagePath);
-    if (!QFileInfo::exists(copy))
-        return;
     QJsonObject json;
-    QString error;
-    if (!readPackage(copy, nullptr, &json, &error)) {
-        logInfo(logOpen(), QStringLiteral("工作副本读取失败：%1（%2）").arg(copy, error));
+    switch (readWorkingCopyInk(workingCopyPath(packagePath), &json)) {
+    case WorkingCopyRead::Missing:
+    case WorkingCopyRead::Unreadable:
         return;
+    case WorkingCopyRead::Damaged:
+        result->outcome = RestoreResult::Outcome::Damaged;
+        result->statusText = damagedWorkingCopyText();
+        result->statusTimeoutMs = 8000;
+        return;
+    case WorkingCopyRead::Ok:
+        break;
     }
     // Only ink written over exactly this package file comes back; an older
     // copy is simply stale (the package has been saved since).
     if (!sameSource(json.value(QStringLiteral("source")).toObject(), fingerprint))
         return;
     canvas->importAnnotations(json);
-    *restored = true;
+    result->outcome = RestoreResult::Outcome::Restored;
+    result->statusText = QStringLiteral("已恢复上次未保存的批注");
+    result->statusTimeoutMs = 5000;
+}
+
+MainWindow::DamagedChoice MainWindow::askOverwriteDamaged(int index)
+{
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("damagedPrompt"));
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QStringLiteral("批注包已损坏"));
+    box.setText(QStringLiteral("「%1」打开时校验不符，内容可能不完整。").arg(m_docs.at(index).displayName));
+    box.setInformativeText(QStringLiteral("直接保存会覆盖这个文件，原来的内容将无法找回。建议另存为新文件。"));
+    QPushButton *saveAs = box.addButton(QStringLiteral("另存为"), QMessageBox::AcceptRole);
+    QPushButton *overwrite = box.addButton(QStringLiteral("仍然覆盖"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(saveAs);
+    box.setEscapeButton(cancel);
+    const int minimumHeight = int(uiMetrics(font()).touchTarget * 0.72);
+    for (QPushButton *button : {saveAs, overwrite, cancel})
+        button->setMinimumHeight(minimumHeight);
+    box.exec();
+    if (box.clickedButton() == saveAs)
+        return DamagedChoice::SaveAs;
+    if (box.clickedButton() == overwrite)
+        return DamagedChoice::Overwrite;
+    return DamagedChoice::Cancel;
 }
 
 void MainWindow::showSaveFailure(const QString &message)
@@ -233,9 +273,21 @@ bool MainWindow::save(int index)
     PdfCanvas *canvas = m_canvases.at(index);
     if (!canvas->hasDocument())
         return false;
-    const OpenDocument &doc = m_docs.at(index);
+    // A copy: the prompt below runs an event loop that may open documents.
+    const OpenDocument doc = m_docs.at(index);
     if (doc.packagePath.isEmpty())
         return saveAs(index);
+    if (doc.damagedPackage) {
+        switch (askOverwriteDamaged(index)) {
+        case DamagedChoice::SaveAs:
+            return saveAs(index);
+        case DamagedChoice::Overwrite:
+            logInfo(logSave(), QStringLiteral("覆盖已损坏的批注包：%1").arg(doc.packagePath));
+            break;
+        case DamagedChoice::Cancel:
+            return false;
+        }
+    }
     QByteArray pdf;
     if (!readDocumentPdf(doc, &pdf)) {
         logInfo(logSave(), QStringLiteral("保存失败：无法读取源 PDF：%1").arg(doc.pdfPath));
@@ -251,6 +303,7 @@ bool MainWindow::save(int index)
     }
     const QString name = QFileInfo(target).fileName();
     logInfo(logSave(), QStringLiteral("保存批注包 %1：批注 %2 条").arg(name).arg(canvas->strokeCount()));
+    m_docs[index].damagedPackage = false;
     markClean(index);
     m_writer->savedToPackage(canvas, target);
     statusBar()->showMessage(QStringLiteral("已保存 %1").arg(name), 4000);
@@ -327,6 +380,7 @@ bool MainWindow::saveAs(int index)
     OpenDocument &record = m_docs[index];
     record.packagePath = target;
     record.displayName = written.fileName();
+    record.damagedPackage = false;
     markClean(index);
     m_writer->savedToPackage(canvas, target);
     refreshTitle();

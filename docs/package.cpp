@@ -55,7 +55,9 @@ void put32(QByteArray &out, quint32 v)
 struct Span
 {
     qint64 start = 0;
-    qint64 size = 0;
+    qint64 size = 0;            // as the central directory records it
+    quint32 crc = 0;            // as the central directory records it
+    qint64 localSize = -1;      // the local header's; -1 when it defers to a data descriptor
 };
 
 void setError(QString *error, const QString &text)
@@ -121,7 +123,10 @@ bool locateEntries(const QByteArray &data, const QString &path, Span *pdf, Span 
             setError(error, QStringLiteral("%1 的条目数据越界").arg(path));
             return false;
         }
-        entries.insert(name, Span{ start, compressed });
+        constexpr quint16 kDataDescriptorFlag = 0x0008;
+        const bool deferred = read16(data, local + 6) & kDataDescriptorFlag;
+        entries.insert(name, Span{ start, compressed, read32(data, pos + 16),
+                                   deferred ? -1 : qint64(read32(data, local + 18)) });
         pos += kCentralHeaderSize + nameLength + extraLength + commentLength;
     }
 
@@ -152,15 +157,45 @@ bool parseJson(const QByteArray &text, const QString &path, QJsonObject *out, QS
     return true;
 }
 
+quint32 spanCrc(const QByteArray &data, qint64 start, qint64 size)
+{
+    return zipCrc32(data.constData() + start, size);
+}
+
+// Checks one entry against its recorded CRC and the local header's size.
+// When the two sizes disagree, the one whose bytes carry the recorded CRC
+// is the truth: a lying central size must not cut the PDF short.
+void checkEntry(const QByteArray &data, const char *name, Span *span, QList<PackageDamage> *damage)
+{
+    const QString entry = QString::fromLatin1(name);
+    if (span->localSize >= 0 && span->localSize != span->size) {
+        damage->append({ entry, PackageDamage::Check::Size, quint32(span->size), quint32(span->localSize) });
+        if (span->start + span->localSize <= data.size()
+            && spanCrc(data, span->start, span->localSize) == span->crc) {
+            span->size = span->localSize;
+            return;
+        }
+    }
+    const quint32 found = spanCrc(data, span->start, span->size);
+    if (found != span->crc)
+        damage->append({ entry, PackageDamage::Check::Crc, span->crc, found });
+}
+
 // consume: data may be reused for the PDF output, which saves a second copy
 // of a large PDF when reading from a file.
 bool decode(QByteArray &data, bool consume, const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut,
-            QString *error)
+            QString *error, QList<PackageDamage> *damageOut)
 {
     Span pdf;
     Span json;
     if (!locateEntries(data, path, &pdf, &json, error))
         return false;
+    // Only what is handed out is checked: a working copy read for its ink
+    // costs no pass over its PDF.
+    QList<PackageDamage> damage;
+    checkEntry(data, kJsonEntry, &json, &damage);
+    if (pdfOut)
+        checkEntry(data, kPdfEntry, &pdf, &damage);
     QJsonObject object;
     const QByteArray jsonText = QByteArray::fromRawData(data.constData() + json.start, json.size);
     if (!parseJson(jsonText, path, &object, error))
@@ -176,6 +211,8 @@ bool decode(QByteArray &data, bool consume, const QString &path, QByteArray *pdf
     }
     if (jsonOut)
         *jsonOut = object;
+    if (damageOut)
+        *damageOut = damage;
     return true;
 }
 
@@ -230,14 +267,24 @@ bool looksLikePackage(const QString &path)
     return head.size() == 4 && read32(head, 0) == kLocalSignature;
 }
 
-bool decodePackage(const QByteArray &data, const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut,
-                   QString *error)
+QString PackageDamage::describe() const
 {
-    QByteArray shared = data; // implicitly shared; decode only reads it
-    return decode(shared, false, path, pdfOut, jsonOut, error);
+    const bool crc = check == Check::Crc;
+    return QStringLiteral("%1 的 %2 不符：记录 %3，实际 %4")
+            .arg(entry, crc ? QStringLiteral("CRC-32") : QStringLiteral("大小（中央目录/本地文件头）"),
+                 crc ? QStringLiteral("%1").arg(recorded, 8, 16, QLatin1Char('0')) : QString::number(recorded),
+                 crc ? QStringLiteral("%1").arg(found, 8, 16, QLatin1Char('0')) : QString::number(found));
 }
 
-bool readPackage(const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut, QString *error)
+bool decodePackage(const QByteArray &data, const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut,
+                   QString *error, QList<PackageDamage> *damage)
+{
+    QByteArray shared = data; // implicitly shared; decode only reads it
+    return decode(shared, false, path, pdfOut, jsonOut, error, damage);
+}
+
+bool readPackage(const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut, QString *error,
+                 QList<PackageDamage> *damage)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -246,7 +293,7 @@ bool readPackage(const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut, 
     }
     QByteArray data = file.readAll();
     file.close();
-    return decode(data, true, path, pdfOut, jsonOut, error);
+    return decode(data, true, path, pdfOut, jsonOut, error, damage);
 }
 
 namespace {
@@ -285,7 +332,7 @@ QByteArray tailFor(quint32 pdfCrc, qint64 pdfSize, const QByteArray &json)
 {
     const QByteArray pdfName(kPdfEntry);
     const QByteArray jsonName(kJsonEntry);
-    const quint32 jsonCrc = crc32(json.constData(), json.size());
+    const quint32 jsonCrc = zipCrc32(json.constData(), json.size());
     // Offsets count from the start of the file.
     const qint64 tailStart = kLocalHeaderSize + pdfName.size() + pdfSize;
     QByteArray out;
@@ -317,7 +364,7 @@ QByteArray encodePackage(const QByteArray &pdf, const QJsonObject &annotations, 
     const QByteArray json = annotationText(annotations, fingerprint);
     if (!fitsArchive(pdf.size(), json.size(), path, error))
         return QByteArray();
-    const quint32 pdfCrc = crc32(pdf.constData(), pdf.size());
+    const quint32 pdfCrc = zipCrc32(pdf.constData(), pdf.size());
     return headFor(pdfCrc, pdf.size()) + pdf + tailFor(pdfCrc, pdf.size(), json);
 }
 
@@ -354,7 +401,7 @@ bool writePackage(const QString &path, const QByteArray &pdf, const QJsonObject 
     quint32 pdfCrc = 0;
     for (qint64 offset = 0; offset < pdf.size(); offset += kPiece) {
         const qint64 length = qMin(kPiece, pdf.size() - offset);
-        pdfCrc = crc32(pdf.constData() + offset, length, pdfCrc);
+        pdfCrc = zipCrc32(pdf.constData() + offset, length, pdfCrc);
         if (file.write(pdf.constData() + offset, length) != length)
             return failed();
     }

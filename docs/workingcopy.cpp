@@ -236,18 +236,60 @@ bool restoreExtractedPdf(const QString &pdfPath, const QString &packagePath, QSt
     return true;
 }
 
+QString damagedWorkingCopyPath(const QString &copy)
+{
+    QString aside = copy;
+    if (aside.endsWith(QLatin1String(".dpz")))
+        aside.chop(4);
+    return aside + QStringLiteral("-damaged.dpz");
+}
+
+QString damagedWorkingCopyText()
+{
+    return QStringLiteral("工作副本已损坏，未恢复批注");
+}
+
+WorkingCopyRead readWorkingCopyInk(const QString &copy, QJsonObject *json)
+{
+    if (copy.isEmpty() || !QFileInfo::exists(copy))
+        return WorkingCopyRead::Missing;
+    const QString open = QStringLiteral("open");
+    QString error;
+    QList<PackageDamage> damage;
+    if (!readPackage(copy, nullptr, json, &error, &damage)) {
+        logInfo(open, QStringLiteral("工作副本读取失败：%1（%2）").arg(copy, error));
+        return WorkingCopyRead::Unreadable;
+    }
+    if (damage.isEmpty())
+        return WorkingCopyRead::Ok;
+    *json = QJsonObject();
+    for (const PackageDamage &d : damage)
+        logInfo(open, QStringLiteral("工作副本已损坏，未恢复批注：%1（%2）").arg(copy, d.describe()));
+    const QString aside = damagedWorkingCopyPath(copy);
+    QFile::remove(aside);
+    if (QFile::rename(copy, aside))
+        logInfo(open, QStringLiteral("损坏的工作副本保留为 %1").arg(aside));
+    return WorkingCopyRead::Damaged;
+}
+
 RestoreResult runRestoreGate(const QString &sourcePath)
 {
     RestoreResult result;
     const QString copy = workingCopyPath(sourcePath);
-    if (copy.isEmpty() || !QFileInfo::exists(copy))
-        return result;
     QJsonObject json;
-    QString error;
-    if (!readPackage(copy, nullptr, &json, &error)) {
-        logInfo(QStringLiteral("open"), QStringLiteral("工作副本读取失败：%1（%2）").arg(copy, error));
+    switch (readWorkingCopyInk(copy, &json)) {
+    case WorkingCopyRead::Missing:
+        return result;
+    case WorkingCopyRead::Unreadable:
         result.outcome = RestoreResult::Outcome::Unreadable;
         return result;
+    case WorkingCopyRead::Damaged:
+        result.outcome = RestoreResult::Outcome::Damaged;
+        result.statusText = damagedWorkingCopyText();
+        result.statusTimeoutMs = 8000;
+        return result;
+    case WorkingCopyRead::Ok:
+        break;
     }
     const QJsonObject stored = json.value(QStringLiteral("source")).toObject();
     if (sameSource(stored, sourceFingerprint(sourcePath))) {

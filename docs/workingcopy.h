@@ -49,10 +49,20 @@ bool extractPackagePdf(const QString &packagePath, const QByteArray &pdf, QStrin
 // exists afterwards. Logs under "cache"; safe from any thread.
 bool restoreExtractedPdf(const QString &pdfPath, const QString &packagePath, QString *error = nullptr);
 
+// Reads the ink of the working copy at copy. A copy whose checks fail is
+// never restored: it is moved aside (kept as evidence, and so the next
+// write does not replace it) and logged under "open".
+enum class WorkingCopyRead { Missing, Unreadable, Damaged, Ok };
+WorkingCopyRead readWorkingCopyInk(const QString &copy, QJsonObject *json);
+// Where a damaged working copy is kept; the sweep removes it in time.
+QString damagedWorkingCopyPath(const QString &copy);
+// Status-bar text when a damaged working copy was not restored.
+QString damagedWorkingCopyText();
+
 // Outcome of the restore gate, run after a non-package document has loaded.
 struct RestoreResult
 {
-    enum class Outcome { NoWorkingCopy, Unreadable, Restored, Mismatch };
+    enum class Outcome { NoWorkingCopy, Unreadable, Damaged, Restored, Mismatch };
     Outcome outcome = Outcome::NoWorkingCopy;
     QJsonObject annotations; // to import into the canvas when Restored
     QString statusText; // to show once the tab is in place; empty for none

@@ -33,6 +33,12 @@ namespace {
 
 using TestUtil::onNextModal;
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void clickButton(QMessageBox *box, const QString &text)
 {
     const QList<QAbstractButton *> buttons = box->buttons();
@@ -576,6 +582,58 @@ private slots:
         QApplication::sendEvent(window.get(), &drop);
         QCOMPARE(window->documentCount(), 1);
         QCOMPARE(window->document(0).displayName, QStringLiteral("drop.pdf"));
+    }
+
+    // A package damaged in transit opens (the lesson can be rescued), says
+    // so, and is not silently written over by the next save.
+    void damagedPackageWarnsAndAsksBeforeSave()
+    {
+        const QString pdf = makePdf(QStringLiteral("d.pdf"));
+        QFile source(pdf);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QString package = m_dir->filePath(QStringLiteral("d.dpz"));
+        QVERIFY(writePackage(package, source.readAll(), QJsonObject()));
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        // Inside the PDF's binary comment line: the PDF still loads.
+        bytes[30 + 10 + 10] = char(bytes[30 + 10 + 10] ^ 0x01);
+        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+        file.close();
+
+        auto window = newWindow();
+        window->openPath(package);
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QStringLiteral("批注包已损坏：source.pdf 校验不符，内容可能不完整"));
+        drawStroke(*window);
+
+        QStringList seen;
+        answerClosePrompt(QStringLiteral("取消"), &seen);
+        QVERIFY(!window->save(0));
+        QCOMPARE(seen.value(0), QStringLiteral("批注包已损坏"));
+        QCOMPARE(seen.value(2), QStringLiteral("仍然覆盖,取消,另存为"));
+        QVERIFY(readAll(package) == bytes);
+
+        answerClosePrompt(QStringLiteral("仍然覆盖"));
+        QVERIFY(window->save(0));
+        QList<PackageDamage> damage;
+        QJsonObject json;
+        QByteArray saved;
+        QVERIFY(readPackage(package, &saved, &json, nullptr, &damage));
+        QVERIFY(damage.isEmpty());
+        QCOMPARE(strokeCount(inkFromAnnotations(json)), 1);
+
+        // Once written whole, later saves just save.
+        drawStroke(*window, 0.4);
+        bool asked = false;
+        const QPointer<QTimer> watch = onNextModal<QWidget>([&asked](QWidget *modal) {
+            asked = true;
+            modal->close();
+        });
+        QVERIFY(window->save(0));
+        delete watch.data();
+        QVERIFY(!asked);
     }
 };
 

@@ -69,7 +69,7 @@ QByteArray buildZip(const QList<Entry> &entries, const QByteArray &comment = QBy
     for (const Entry &e : entries) {
         offsets.append(quint32(out.size()));
         p32(0x04034B50); p16(20); p16(0); p16(e.method); p16(0); p16(0x5821);
-        p32(crc32(e.data.constData(), e.data.size())); p32(quint32(e.data.size())); p32(quint32(e.data.size()));
+        p32(zipCrc32(e.data.constData(), e.data.size())); p32(quint32(e.data.size())); p32(quint32(e.data.size()));
         p16(quint16(e.name.size())); p16(0);
         out.append(e.name).append(e.data);
     }
@@ -77,7 +77,7 @@ QByteArray buildZip(const QList<Entry> &entries, const QByteArray &comment = QBy
     for (int i = 0; i < entries.size(); ++i) {
         const Entry &e = entries[i];
         p32(0x02014B50); p16(20); p16(20); p16(0); p16(e.method); p16(0); p16(0x5821);
-        p32(crc32(e.data.constData(), e.data.size())); p32(quint32(e.data.size())); p32(quint32(e.data.size()));
+        p32(zipCrc32(e.data.constData(), e.data.size())); p32(quint32(e.data.size())); p32(quint32(e.data.size()));
         p16(quint16(e.name.size())); p16(0); p16(0); p16(0); p16(0); p32(0); p32(offsets[i]);
         out.append(e.name);
     }
@@ -162,6 +162,7 @@ private slots:
     void unopenableFile_data();
     void unopenableFile();
     void duplicateNameLaterWins();
+    void damageIsReportedNotHidden();
     void fuzzedPackagesNeverCrash();
     void looksLikePackageTest_data();
     void looksLikePackageTest();
@@ -181,7 +182,7 @@ void TestPackage::crcMatchesReference()
 {
     QFETCH(QByteArray, data);
     QFETCH(quint32, crc);
-    QCOMPARE(crc32(data.constData(), data.size()), crc);
+    QCOMPARE(zipCrc32(data.constData(), data.size()), crc);
     // Every length and split point against the bit-by-bit definition.
     const QByteArray bytes = samplePdf(77, 9);
     for (int len = 0; len <= bytes.size(); ++len) {
@@ -192,10 +193,18 @@ void TestPackage::crcMatchesReference()
                 ref = (ref & 1u) ? (0xEDB88320u ^ (ref >> 1)) : (ref >> 1);
         }
         ref = ~ref;
-        QCOMPARE(crc32(bytes.constData(), len), ref);
+        QCOMPARE(zipCrc32(bytes.constData(), len), ref);
         const int half = len / 3;
-        QCOMPARE(crc32(bytes.constData() + half, len - half, crc32(bytes.constData(), half)), ref);
+        QCOMPARE(zipCrc32(bytes.constData() + half, len - half, zipCrc32(bytes.constData(), half)), ref);
     }
+    // A large buffer is checked in pieces on several threads: the same CRC
+    // as one serial pass, also when continuing an earlier CRC.
+    const QByteArray big = samplePdf(40 << 20, 11);
+    quint32 serial = 0;
+    for (qsizetype at = 0; at < big.size(); at += 8 << 20) // small pieces stay serial
+        serial = zipCrc32(big.constData() + at, qMin<qsizetype>(8 << 20, big.size() - at), serial);
+    QCOMPARE(zipCrc32(big.constData(), big.size()), serial);
+    QCOMPARE(zipCrc32(big.constData() + 5, big.size() - 5, zipCrc32(big.constData(), 5)), serial);
 }
 
 void TestPackage::layoutAsTabled()
@@ -203,7 +212,7 @@ void TestPackage::layoutAsTabled()
     const QByteArray pdf = samplePdf(1234, 2);
     const QByteArray pkg = validPackage(pdf);
     const QByteArray json = QJsonDocument(sampleInk()).toJson(QJsonDocument::Indented);
-    const quint32 pdfCrc = crc32(pdf.constData(), pdf.size());
+    const quint32 pdfCrc = zipCrc32(pdf.constData(), pdf.size());
 
     QCOMPARE(le32(pkg, 0), 0x04034B50u);
     QCOMPARE(le16(pkg, 4), quint16(20));
@@ -237,7 +246,7 @@ void TestPackage::layoutAsTabled()
     QCOMPARE(le32(pkg, cd + 38), 0u);
     QCOMPARE(le32(pkg, cd + 42), 0u);
     const int cd2 = cd + 46 + 10;
-    QCOMPARE(le32(pkg, cd2 + 16), crc32(json.constData(), json.size()));
+    QCOMPARE(le32(pkg, cd2 + 16), zipCrc32(json.constData(), json.size()));
     QCOMPARE(le32(pkg, cd2 + 42), quint32(jsonLocal));
     QCOMPARE(pkg.mid(cd2 + 46, 16), QByteArray("annotations.json"));
 
@@ -525,6 +534,52 @@ void TestPackage::duplicateNameLaterWins()
         QVERIFY2(decodePackage(withComment, QStringLiteral("c.dpz"), &pdf, &json, &error), qPrintable(error));
         QCOMPARE(pdf, QByteArray("%PDF"));
     }
+}
+
+// A byte flipped in transit, or a central directory that lies about a size:
+// the package still opens (a lesson must be rescuable) but says so.
+void TestPackage::damageIsReportedNotHidden()
+{
+    const QByteArray pdf = samplePdf(509, 3);
+    const QByteArray good = validPackage(pdf);
+    const Layout l = layoutOf(good);
+    const QString path = QStringLiteral("lesson.dpz");
+    QList<PackageDamage> damage{ PackageDamage() };
+    QByteArray out;
+    QVERIFY(decodePackage(good, path, &out, nullptr, nullptr, &damage));
+    QVERIFY(damage.isEmpty());
+
+    // One flipped byte in each entry: the PDF's first data byte and a digit
+    // of the JSON ("version": 1 becomes 2).
+    QByteArray flipped = good;
+    flipped[30 + 10] = char(flipped[30 + 10] ^ 0x01);
+    const int digit = flipped.indexOf("\"version\": 1") + 11;
+    flipped[digit] = '2';
+    QJsonObject json;
+    QVERIFY(decodePackage(flipped, path, &out, &json, nullptr, &damage));
+    QCOMPARE(damage.size(), 2);
+    QCOMPARE(damage.at(0).entry, QStringLiteral("annotations.json"));
+    QCOMPARE(damage.at(1).entry, QStringLiteral("source.pdf"));
+    QCOMPARE(damage.at(1).check, PackageDamage::Check::Crc);
+    QCOMPARE(damage.at(1).recorded, zipCrc32(pdf.constData(), pdf.size()));
+    QCOMPARE(damage.at(1).found, zipCrc32(out.constData(), out.size()));
+    QVERIFY(damage.at(1).describe().contains(QStringLiteral("source.pdf")));
+    QCOMPARE(json.value(QStringLiteral("version")).toInt(), 2);
+    // Read for its ink only, the PDF is not checked.
+    QVERIFY(decodePackage(flipped, path, nullptr, &json, nullptr, &damage));
+    QCOMPARE(damage.size(), 1);
+
+    // The central directory says 10 bytes; the local header and the CRC
+    // agree on 509: the whole PDF comes out, and the lie is reported.
+    QByteArray lying = good;
+    set32(lying, l.cdPdf + 20, 10);
+    set32(lying, l.cdPdf + 24, 10);
+    QVERIFY(decodePackage(lying, path, &out, nullptr, nullptr, &damage));
+    QCOMPARE(out, pdf);
+    QCOMPARE(damage.size(), 1);
+    QCOMPARE(damage.at(0).check, PackageDamage::Check::Size);
+    QCOMPARE(damage.at(0).recorded, 10u);
+    QCOMPARE(damage.at(0).found, 509u);
 }
 
 void TestPackage::fuzzedPackagesNeverCrash()

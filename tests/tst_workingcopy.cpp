@@ -77,6 +77,7 @@ private slots:
     void fingerprintNoticesChanges();
     void restoreGate();
     void unreadableWorkingCopyIsOnlyLogged();
+    void damagedWorkingCopyIsKeptNotRestored();
     void discardedWorkingCopyIsGone();
     void extractedPdfIsReusedOnlyWhenIdentical();
     void onlyAnExtractedPdfIsRestored();
@@ -267,6 +268,29 @@ void TestWorkingCopy::unreadableWorkingCopyIsOnlyLogged()
     QCOMPARE(r.outcome, RestoreResult::Outcome::Unreadable);
     QVERIFY(r.statusText.isEmpty());
     QVERIFY(r.annotations.isEmpty());
+}
+
+void TestWorkingCopy::damagedWorkingCopyIsKeptNotRestored()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("a.pdf"));
+    QVERIFY(writeFile(source, pdfBytes('d')));
+    QVERIFY(writeWorkingCopy(source, pdfBytes('d'), inkWith(2), sourceFingerprint(source)));
+    const QString copy = workingCopyPath(source);
+    QByteArray bytes = readFile(copy);
+    const int digit = bytes.indexOf("\"version\": 1") + 11;
+    QVERIFY(digit > 11);
+    bytes[digit] = '3';
+    QVERIFY(writeFile(copy, bytes));
+
+    const RestoreResult r = runRestoreGate(source);
+    QCOMPARE(r.outcome, RestoreResult::Outcome::Damaged);
+    QVERIFY(r.annotations.isEmpty());
+    QCOMPARE(r.statusText, QStringLiteral("工作副本已损坏，未恢复批注"));
+    // Kept as it was, aside, where the next write of new ink cannot reach it.
+    QCOMPARE(readFile(damagedWorkingCopyPath(copy)), bytes);
+    QVERIFY(!QFileInfo::exists(copy));
+    QCOMPARE(runRestoreGate(source).outcome, RestoreResult::Outcome::NoWorkingCopy);
 }
 
 void TestWorkingCopy::discardedWorkingCopyIsGone()
