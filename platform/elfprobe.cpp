@@ -2,7 +2,6 @@
 
 #include "platform/binaryreader.h"
 
-#include <QFile>
 #include <QList>
 
 namespace {
@@ -115,8 +114,9 @@ QString probeElfNeededBytes(const QByteArray &bytes, const QString &path, const 
 
 QString probeElfNeeded(const QString &path, const ElfLibraryLoader &load)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("读不到 %1").arg(path);
-    return probeElfNeededBytes(file.readAll(), path, load);
+    QByteArray bytes;
+    const QString problem = readProbedImage(path, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    return probeElfNeededBytes(bytes, path, load);
 }

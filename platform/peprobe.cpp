@@ -2,8 +2,6 @@
 
 #include "platform/binaryreader.h"
 
-#include <QFile>
-
 namespace {
 
 struct Section
@@ -138,8 +136,9 @@ QString probePeImportBytes(const QByteArray &bytes, const QString &path,
 
 QString probePeImports(const QString &path, const PeModuleLoader &load, const PeExportLookup &hasExport)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("读不到 %1").arg(path);
-    return probePeImportBytes(file.readAll(), path, load, hasExport);
+    QByteArray bytes;
+    const QString problem = readProbedImage(path, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    return probePeImportBytes(bytes, path, load, hasExport);
 }

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 // The start-up probes that explain a program that cannot start: the system
 // version gate and the import probes of the platform plug-in, run on
 // crafted images so every branch of the byte parsers is reached.
@@ -131,6 +133,36 @@ QByteArray craftElf(const QList<QByteArray> &needed)
     put64(elf, 120 + 32, quint64(dyn.size()));
     return elf;
 }
+
+// VmHWM / VmRSS of this process in bytes, from /proc/self/status.
+qint64 procStatusBytes(const QByteArray &key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// Runs work and returns how far the process's peak resident memory rose
+// above its resident memory at the start.
+qint64 peakGrowth(const std::function<void()> &work)
+{
+    // "5" resets the peak to the current figure, so an earlier test's peak
+    // cannot hide this one's.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+    clearRefs.close();
+    const qint64 before = procStatusBytes("VmRSS");
+    work();
+    return procStatusBytes("VmHWM") - before;
+}
+
+constexpr qint64 kMiB = 1024 * 1024;
 
 } // namespace
 
@@ -269,6 +301,27 @@ private slots:
             QList<PeImport> imports;
             readPeImports(pe.left(size), QStringLiteral("t.dll"), &imports);
         }
+    }
+
+    void hugeFileIsNotReadWhole()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("qwindows.dll"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(3) << 30)); // sparse: takes no disk space
+        file.close();
+        QString pe, elf;
+        const qint64 growth = peakGrowth([&] {
+            pe = probePeImports(path, [](const QString &, quint32 *) { return true; },
+                                [](const QString &, const QString &) { return true; });
+            elf = probeElfNeeded(path, [](const QString &, QString *) { return true; });
+        });
+        const QString tooLarge = QStringLiteral("%1 超过 64 MB，不像平台插件").arg(path);
+        QCOMPARE(pe, tooLarge);
+        QCOMPARE(elf, tooLarge);
+        QVERIFY2(growth < 64 * kMiB, qPrintable(QString::number(growth / kMiB) + QStringLiteral(" MiB")));
     }
 
     void elfNeededAreRead()
