@@ -4,6 +4,7 @@
 #include "platform/startupenv.h"
 
 #include <QFile>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -123,7 +124,8 @@ QByteArray craftSharedLookupPe()
 }
 
 // A minimal 64-bit little-endian ELF shared object with one PT_LOAD
-// covering the file and a PT_DYNAMIC listing DT_NEEDED entries.
+// covering the file and a PT_DYNAMIC listing DT_NEEDED entries; equal names
+// share one string, as a linker's string table would.
 QByteArray craftElf(const QList<QByteArray> &needed)
 {
     constexpr quint64 kBase = 0x10000;
@@ -140,9 +142,13 @@ QByteArray craftElf(const QList<QByteArray> &needed)
     put16(elf, 56, 2);
     QByteArray strings(1, '\0');
     QList<quint64> offsets;
+    QHash<QByteArray, quint64> placed;
     for (const QByteArray &lib : needed) {
-        offsets.append(quint64(strings.size()));
-        strings.append(lib + '\0');
+        if (!placed.contains(lib)) {
+            placed.insert(lib, quint64(strings.size()));
+            strings.append(lib + '\0');
+        }
+        offsets.append(placed.value(lib));
     }
     const int strOff = elf.size();
     elf.append(strings);
@@ -351,6 +357,25 @@ private slots:
         QCOMPARE(result, QStringLiteral("qwindows.dll 的导入表过大（被篡改过？）"));
         QCOMPARE(loads, 0);
         QVERIFY2(growth < 64 * kMiB, qPrintable(QString::number(growth / kMiB) + QStringLiteral(" MiB")));
+    }
+
+    void elfNeededBlowUpIsRefused()
+    {
+        // 4000 DT_NEEDED entries naming one 4095-byte string: 16 MB of names
+        // from a 68 KB file.
+        const QByteArray elf = craftElf(QList<QByteArray>(4000, QByteArray(4095, 'l')));
+        QVERIFY(elf.size() < 80 * 1024);
+        int loads = 0;
+        QString result;
+        const qint64 growth = peakGrowth([&] {
+            result = probeElfNeededBytes(elf, QStringLiteral("p.so"), [&](const QString &, QString *) {
+                ++loads;
+                return true;
+            });
+        });
+        QCOMPARE(result, QStringLiteral("p.so 的动态段过大（被篡改过？）"));
+        QCOMPARE(loads, 0);
+        QVERIFY2(growth < 16 * kMiB, qPrintable(QString::number(growth / kMiB) + QStringLiteral(" MiB")));
     }
 
     void hugeFileIsNotReadWhole()
