@@ -1,9 +1,28 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <cstring>
+
+// A platform plug-in is a few MB even as a debug build; 64 MiB leaves ample
+// room, while a wrong or hostile file can no longer pull gigabytes into memory.
+constexpr qint64 kMaxProbedImageSize = qint64(64) << 20;
+
+// Reads the image at path whole for a probe: empty text on success, else the report.
+inline QString readProbedImage(const QString &path, QByteArray *bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("读不到 %1").arg(path);
+    const qint64 size = file.size();
+    if (size > kMaxProbedImageSize)
+        return QStringLiteral("%1 超过 64 MB，不像平台插件").arg(path);
+    // No more than was measured, so a file growing meanwhile stays under the cap.
+    *bytes = file.read(size);
+    return QString();
+}
 
 // Bounds-checked little-endian reads from a whole file held in memory. Every
 // read past the end yields false so crafted or truncated images never fault.
@@ -45,11 +64,11 @@ public:
 private:
     bool read(quint64 offset, int length, quint32 *value) const
     {
-        if (offset + 4 < offset || !has(offset, quint64(length)))
+        if (!has(offset, quint64(length)))
             return false;
         quint32 v = 0;
         for (int i = length - 1; i >= 0; --i)
-            v = (v << 8) | quint8(m_bytes.at(int(offset) + i));
+            v = (v << 8) | quint8(m_bytes.at(qsizetype(offset) + i));
         *value = v;
         return true;
     }

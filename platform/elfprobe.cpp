@@ -2,7 +2,6 @@
 
 #include "platform/binaryreader.h"
 
-#include <QFile>
 #include <QList>
 
 namespace {
@@ -17,8 +16,10 @@ struct Segment
 bool mapAddress(const QList<Segment> &loads, quint64 address, quint64 *offset)
 {
     for (const Segment &s : loads) {
-        if (address >= s.vaddr && address - s.vaddr < s.fileSize) {
-            *offset = address - s.vaddr + s.offset;
+        const quint64 delta = address - s.vaddr;
+        // delta <= ~offset: a crafted segment offset must not wrap the sum.
+        if (address >= s.vaddr && delta < s.fileSize && delta <= ~s.offset) {
+            *offset = s.offset + delta;
             return true;
         }
     }
@@ -36,6 +37,9 @@ QString readElfNeeded(const QByteArray &bytes, const QString &path, QStringList 
     constexpr quint64 kDtStrtab = 5;
     constexpr int kMaxHeaders = 256;
     constexpr int kMaxDynamic = 4096;
+    // A real plug-in needs a few dozen libraries; without a total, 4096 entries
+    // naming one 4 KB string would copy 16 MB of names out of a 68 KB file.
+    constexpr qint64 kMaxNameBytes = qint64(1) << 20;
     needed->clear();
     if (bytes.size() < kHeaderSize)
         return QStringLiteral("%1 太小，不像 ELF 映像").arg(path);
@@ -54,7 +58,10 @@ QString readElfNeeded(const QByteArray &bytes, const QString &path, QStringList 
     QList<Segment> loads;
     Segment dynamic;
     bool hasDynamic = false;
-    for (quint32 i = 0; i < qMin<quint32>(phnum, kMaxHeaders) && phentsize >= 56; ++i) {
+    // Offsets from the file are checked against its size before anything is
+    // added to them, so a sum cannot wrap back into the image.
+    const quint32 headers = in.has(phoff, 0) ? qMin<quint32>(phnum, kMaxHeaders) : 0;
+    for (quint32 i = 0; i < headers && phentsize >= 56; ++i) {
         const quint64 at = phoff + quint64(i) * phentsize;
         quint32 type = 0;
         Segment s;
@@ -74,7 +81,8 @@ QString readElfNeeded(const QByteArray &bytes, const QString &path, QStringList 
     QList<quint64> nameOffsets;
     quint64 strtab = 0;
     bool hasStrtab = false;
-    const quint64 entries = qMin<quint64>(dynamic.fileSize / 16, kMaxDynamic);
+    const quint64 entries =
+        in.has(dynamic.offset, 0) ? qMin<quint64>(dynamic.fileSize / 16, kMaxDynamic) : 0;
     for (quint64 i = 0; i < entries; ++i) {
         quint64 tag = 0, value = 0;
         if (!in.u64(dynamic.offset + i * 16, &tag) || !in.u64(dynamic.offset + i * 16 + 8, &value)
@@ -91,10 +99,17 @@ QString readElfNeeded(const QByteArray &bytes, const QString &path, QStringList 
     if (!hasStrtab || !mapAddress(loads, strtab, &strings))
         return nameOffsets.isEmpty() ? QString()
                                      : QStringLiteral("%1 的动态段没有可读的字符串表").arg(path);
+    qint64 nameBytes = 0;
     for (quint64 offset : nameOffsets) {
         QString name;
-        if (strings + offset >= strings && in.cString(strings + offset, &name) && !name.isEmpty())
-            needed->append(name);
+        if (strings + offset < strings || !in.cString(strings + offset, &name) || name.isEmpty())
+            continue;
+        nameBytes += name.size();
+        if (nameBytes > kMaxNameBytes) {
+            needed->clear();
+            return QStringLiteral("%1 的动态段过大（被篡改过？）").arg(path);
+        }
+        needed->append(name);
     }
     return QString();
 }
@@ -115,8 +130,9 @@ QString probeElfNeededBytes(const QByteArray &bytes, const QString &path, const 
 
 QString probeElfNeeded(const QString &path, const ElfLibraryLoader &load)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("读不到 %1").arg(path);
-    return probeElfNeededBytes(file.readAll(), path, load);
+    QByteArray bytes;
+    const QString problem = readProbedImage(path, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    return probeElfNeededBytes(bytes, path, load);
 }

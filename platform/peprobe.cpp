@@ -2,8 +2,6 @@
 
 #include "platform/binaryreader.h"
 
-#include <QFile>
-
 namespace {
 
 struct Section
@@ -27,26 +25,52 @@ bool mapRva(const QList<Section> &sections, quint32 rva, quint64 *offset)
     return false;
 }
 
-QStringList readLookupList(const BinaryReader &in, const QList<Section> &sections, quint32 listRva)
+// Totals over the whole import table. The per-list caps alone let 128
+// descriptors share one 8192-entry list naming the same 4 KB string: gigabytes
+// of copies from a 72 KB file. A real plug-in imports a few thousand functions
+// whose names come to a few hundred KB at most.
+struct ImportBudget
+{
+    static constexpr int kMaxEntries = 65536;
+    static constexpr qint64 kMaxNameBytes = qint64(1) << 20;
+    int entries = 0;
+    qint64 nameBytes = 0;
+
+    // Charges one kept name; false once the total passes the cap.
+    bool takeName(const QString &name)
+    {
+        nameBytes += name.size();
+        return nameBytes <= kMaxNameBytes;
+    }
+};
+
+// Reads one lookup list into names; false when it exhausts the budget.
+bool readLookupList(const BinaryReader &in, const QList<Section> &sections, quint32 listRva,
+                    ImportBudget *budget, QStringList *names)
 {
     constexpr int kMaxEntries = 8192;
     constexpr quint64 kOrdinalFlag = quint64(1) << 63;
-    QStringList names;
     quint64 at = 0;
     if (!mapRva(sections, listRva, &at))
-        return names;
+        return true;
     for (int i = 0; i < kMaxEntries; ++i) {
         quint64 entry = 0;
         if (!in.u64(at + quint64(i) * 8, &entry) || entry == 0)
             break;
+        // Counted even when nothing is kept: each entry costs a section search.
+        if (++budget->entries > ImportBudget::kMaxEntries)
+            return false;
         if (entry & kOrdinalFlag)
             continue;
         quint64 nameAt = 0;
         QString name;
-        if (mapRva(sections, quint32(entry & 0x7fffffffu), &nameAt) && in.cString(nameAt + 2, &name))
-            names.append(name);
+        if (mapRva(sections, quint32(entry & 0x7fffffffu), &nameAt) && in.cString(nameAt + 2, &name)) {
+            if (!budget->takeName(name))
+                return false;
+            names->append(name);
+        }
     }
-    return names;
+    return true;
 }
 
 } // namespace
@@ -57,6 +81,9 @@ QString readPeImports(const QByteArray &bytes, const QString &path, QList<PeImpo
     constexpr quint32 kPeSignature = 0x00004550;
     constexpr quint32 kPe32PlusMagic = 0x20B;
     constexpr int kMaxDescriptors = 128;
+    // A linked image has a dozen or so sections; every address lookup walks
+    // them all, so a crafted count of 65535 would multiply the work.
+    constexpr quint32 kMaxSections = 256;
     imports->clear();
     if (bytes.size() < kMinSize)
         return QStringLiteral("%1 太小，不像 PE 映像").arg(path);
@@ -79,7 +106,7 @@ QString readPeImports(const QByteArray &bytes, const QString &path, QList<PeImpo
     in.u16(quint64(header) + 20, &optionalSize);
     QList<Section> sections;
     const quint64 table = quint64(header) + 24 + optionalSize;
-    for (quint32 i = 0; i < sectionCount; ++i) {
+    for (quint32 i = 0; i < qMin(sectionCount, kMaxSections); ++i) {
         const quint64 entry = table + quint64(i) * 40;
         Section s;
         if (!in.u32(entry + 8, &s.virtualSize) || !in.u32(entry + 12, &s.virtualAddress)
@@ -91,6 +118,7 @@ QString readPeImports(const QByteArray &bytes, const QString &path, QList<PeImpo
     quint64 descriptors = 0;
     if (!mapRva(sections, importRva, &descriptors))
         return QString();
+    ImportBudget budget;
     for (int i = 0; i < kMaxDescriptors; ++i) {
         const quint64 d = descriptors + quint64(i) * 20;
         quint32 lookup = 0, stamp = 0, chain = 0, name = 0, iat = 0;
@@ -103,7 +131,11 @@ QString readPeImports(const QByteArray &bytes, const QString &path, QList<PeImpo
         PeImport import;
         if (name == 0 || !mapRva(sections, name, &nameAt) || !in.cString(nameAt, &import.dll))
             continue;
-        import.functions = readLookupList(in, sections, lookup ? lookup : iat);
+        if (!budget.takeName(import.dll)
+            || !readLookupList(in, sections, lookup ? lookup : iat, &budget, &import.functions)) {
+            imports->clear();
+            return QStringLiteral("%1 的导入表过大（被篡改过？）").arg(path);
+        }
         imports->append(import);
     }
     return QString();
@@ -138,8 +170,9 @@ QString probePeImportBytes(const QByteArray &bytes, const QString &path,
 
 QString probePeImports(const QString &path, const PeModuleLoader &load, const PeExportLookup &hasExport)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("读不到 %1").arg(path);
-    return probePeImportBytes(file.readAll(), path, load, hasExport);
+    QByteArray bytes;
+    const QString problem = readProbedImage(path, &bytes);
+    if (!problem.isEmpty())
+        return problem;
+    return probePeImportBytes(bytes, path, load, hasExport);
 }

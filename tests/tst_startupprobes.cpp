@@ -4,9 +4,12 @@
 #include "platform/startupenv.h"
 
 #include <QFile>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <functional>
 
 // The start-up probes that explain a program that cannot start: the system
 // version gate and the import probes of the platform plug-in, run on
@@ -37,15 +40,42 @@ struct CraftedImport
     bool nameless = false;        // name address 0, thunks set
 };
 
-// A minimal PE32+ image: headers in the first 0x200 bytes, one section at
-// RVA 0x1000 holding the import descriptors, lookup tables and names.
-QByteArray craftPe(const QList<CraftedImport> &imports)
+constexpr quint32 kPeSectionRva = 0x1000;
+
+quint32 peRva(int sectionOffset)
+{
+    return kPeSectionRva + quint32(sectionOffset);
+}
+
+// A minimal PE32+ image: headers in the first 0x200 bytes, then one section
+// at RVA 0x1000 holding data, which starts with the import descriptors.
+QByteArray peAround(const QByteArray &data)
 {
     constexpr int kHeader = 0x80;
-    constexpr quint32 kSectionRva = 0x1000;
     constexpr int kSectionFile = 0x200;
+    QByteArray pe(kSectionFile, '\0');
+    pe[0] = 'M';
+    pe[1] = 'Z';
+    put32(pe, 0x3C, kHeader);
+    put32(pe, kHeader, 0x00004550);
+    put16(pe, kHeader + 6, 1);
+    put16(pe, kHeader + 20, 240);
+    put16(pe, kHeader + 24, 0x20B);
+    put32(pe, kHeader + 144, kPeSectionRva);
+    const int section = kHeader + 24 + 240;
+    put32(pe, section + 8, quint32(data.size()));
+    put32(pe, section + 12, kPeSectionRva);
+    put32(pe, section + 16, quint32(data.size()));
+    put32(pe, section + 20, kSectionFile);
+    pe.append(data);
+    if (pe.size() < 1024)
+        pe.append(QByteArray(1024 - pe.size(), '\0'));
+    return pe;
+}
+
+QByteArray craftPe(const QList<CraftedImport> &imports)
+{
     QByteArray data(20 * (imports.size() + 1), '\0');
-    auto rvaOf = [&](int offset) { return kSectionRva + quint32(offset); };
     QList<int> descriptor;
     for (int i = 0; i < imports.size(); ++i) {
         const CraftedImport &imp = imports.at(i);
@@ -58,37 +88,44 @@ QByteArray craftPe(const QList<CraftedImport> &imports)
             }
             const int hintName = data.size();
             data.append(QByteArray(2, '\0') + imp.functions.at(f) + '\0');
-            put64(data, lookup + 8 * f, rvaOf(hintName));
+            put64(data, lookup + 8 * f, peRva(hintName));
         }
         const int name = data.size();
         data.append(imp.dll + '\0');
         const int d = 20 * i;
-        put32(data, d, imp.viaAddressTable ? 0 : rvaOf(lookup));
-        put32(data, d + 12, imp.nameless ? 0 : rvaOf(name));
-        put32(data, d + 16, rvaOf(lookup));
+        put32(data, d, imp.viaAddressTable ? 0 : peRva(lookup));
+        put32(data, d + 12, imp.nameless ? 0 : peRva(name));
+        put32(data, d + 16, peRva(lookup));
     }
-    QByteArray pe(kSectionFile, '\0');
-    pe[0] = 'M';
-    pe[1] = 'Z';
-    put32(pe, 0x3C, kHeader);
-    put32(pe, kHeader, 0x00004550);
-    put16(pe, kHeader + 6, 1);
-    put16(pe, kHeader + 20, 240);
-    put16(pe, kHeader + 24, 0x20B);
-    put32(pe, kHeader + 144, kSectionRva);
-    const int section = kHeader + 24 + 240;
-    put32(pe, section + 8, quint32(data.size()));
-    put32(pe, section + 12, kSectionRva);
-    put32(pe, section + 16, quint32(data.size()));
-    put32(pe, section + 20, kSectionFile);
-    pe.append(data);
-    if (pe.size() < 1024)
-        pe.append(QByteArray(1024 - pe.size(), '\0'));
-    return pe;
+    return peAround(data);
+}
+
+// The fuzzer's find: 128 descriptors share one lookup table of 8192 entries
+// that all name the same 4095-byte function, about 72 KB in all.
+QByteArray craftSharedLookupPe()
+{
+    constexpr int kDescriptors = 128;
+    constexpr int kEntries = 8192;
+    QByteArray data(20 * (kDescriptors + 1), '\0');
+    const int lookup = data.size();
+    data.append(QByteArray(8 * (kEntries + 1), '\0'));
+    const int hintName = data.size();
+    data.append(QByteArray(2, '\0') + QByteArray(4095, 'f') + '\0');
+    const int dll = data.size();
+    data.append(QByteArray("KERNEL32.dll") + '\0');
+    for (int e = 0; e < kEntries; ++e)
+        put64(data, lookup + 8 * e, peRva(hintName));
+    for (int d = 0; d < kDescriptors; ++d) {
+        put32(data, 20 * d, peRva(lookup));
+        put32(data, 20 * d + 12, peRva(dll));
+        put32(data, 20 * d + 16, peRva(lookup));
+    }
+    return peAround(data);
 }
 
 // A minimal 64-bit little-endian ELF shared object with one PT_LOAD
-// covering the file and a PT_DYNAMIC listing DT_NEEDED entries.
+// covering the file and a PT_DYNAMIC listing DT_NEEDED entries; equal names
+// share one string, as a linker's string table would.
 QByteArray craftElf(const QList<QByteArray> &needed)
 {
     constexpr quint64 kBase = 0x10000;
@@ -105,9 +142,13 @@ QByteArray craftElf(const QList<QByteArray> &needed)
     put16(elf, 56, 2);
     QByteArray strings(1, '\0');
     QList<quint64> offsets;
+    QHash<QByteArray, quint64> placed;
     for (const QByteArray &lib : needed) {
-        offsets.append(quint64(strings.size()));
-        strings.append(lib + '\0');
+        if (!placed.contains(lib)) {
+            placed.insert(lib, quint64(strings.size()));
+            strings.append(lib + '\0');
+        }
+        offsets.append(placed.value(lib));
     }
     const int strOff = elf.size();
     elf.append(strings);
@@ -131,6 +172,36 @@ QByteArray craftElf(const QList<QByteArray> &needed)
     put64(elf, 120 + 32, quint64(dyn.size()));
     return elf;
 }
+
+// VmHWM / VmRSS of this process in bytes, from /proc/self/status.
+qint64 procStatusBytes(const QByteArray &key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// Runs work and returns how far the process's peak resident memory rose
+// above its resident memory at the start.
+qint64 peakGrowth(const std::function<void()> &work)
+{
+    // "5" resets the peak to the current figure, so an earlier test's peak
+    // cannot hide this one's.
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+    clearRefs.close();
+    const qint64 before = procStatusBytes("VmRSS");
+    work();
+    return procStatusBytes("VmHWM") - before;
+}
+
+constexpr qint64 kMiB = 1024 * 1024;
 
 } // namespace
 
@@ -269,6 +340,63 @@ private slots:
             QList<PeImport> imports;
             readPeImports(pe.left(size), QStringLiteral("t.dll"), &imports);
         }
+    }
+
+    void peImportTableBlowUpIsRefused()
+    {
+        const QByteArray pe = craftSharedLookupPe();
+        QVERIFY(pe.size() < 80 * 1024);
+        int loads = 0;
+        QString result;
+        const qint64 growth = peakGrowth([&] {
+            result = probePeImportBytes(
+                pe, QStringLiteral("qwindows.dll"),
+                [&](const QString &, quint32 *) { ++loads; return true; },
+                [](const QString &, const QString &) { return true; });
+        });
+        QCOMPARE(result, QStringLiteral("qwindows.dll 的导入表过大（被篡改过？）"));
+        QCOMPARE(loads, 0);
+        QVERIFY2(growth < 64 * kMiB, qPrintable(QString::number(growth / kMiB) + QStringLiteral(" MiB")));
+    }
+
+    void elfNeededBlowUpIsRefused()
+    {
+        // 4000 DT_NEEDED entries naming one 4095-byte string: 16 MB of names
+        // from a 68 KB file.
+        const QByteArray elf = craftElf(QList<QByteArray>(4000, QByteArray(4095, 'l')));
+        QVERIFY(elf.size() < 80 * 1024);
+        int loads = 0;
+        QString result;
+        const qint64 growth = peakGrowth([&] {
+            result = probeElfNeededBytes(elf, QStringLiteral("p.so"), [&](const QString &, QString *) {
+                ++loads;
+                return true;
+            });
+        });
+        QCOMPARE(result, QStringLiteral("p.so 的动态段过大（被篡改过？）"));
+        QCOMPARE(loads, 0);
+        QVERIFY2(growth < 16 * kMiB, qPrintable(QString::number(growth / kMiB) + QStringLiteral(" MiB")));
+    }
+
+    void hugeFileIsNotReadWhole()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("qwindows.dll"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(3) << 30)); // sparse: takes no disk space
+        file.close();
+        QString pe, elf;
+        const qint64 growth = peakGrowth([&] {
+            pe = probePeImports(path, [](const QString &, quint32 *) { return true; },
+                                [](const QString &, const QString &) { return true; });
+            elf = probeElfNeeded(path, [](const QString &, QString *) { return true; });
+        });
+        const QString tooLarge = QStringLiteral("%1 超过 64 MB，不像平台插件").arg(path);
+        QCOMPARE(pe, tooLarge);
+        QCOMPARE(elf, tooLarge);
+        QVERIFY2(growth < 64 * kMiB, qPrintable(QString::number(growth / kMiB) + QStringLiteral(" MiB")));
     }
 
     void elfNeededAreRead()
