@@ -76,7 +76,6 @@ QByteArray peAround(const QByteArray &data)
 QByteArray craftPe(const QList<CraftedImport> &imports)
 {
     QByteArray data(20 * (imports.size() + 1), '\0');
-    QList<int> descriptor;
     for (int i = 0; i < imports.size(); ++i) {
         const CraftedImport &imp = imports.at(i);
         const int lookup = data.size();
