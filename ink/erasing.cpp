@@ -1,6 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
-#include "app/glyphs.h"
+#include "canvas/glyphs.h"
 #include "app/theme.h"
 
 #include <QPainter>

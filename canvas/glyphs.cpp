@@ -1,4 +1,4 @@
-#include "app/glyphs.h"
+#include "canvas/glyphs.h"
 
 #include <QPainter>
 #include <QPainterPath>
