@@ -55,13 +55,16 @@ QPainterPath eraserPath()
     return p;
 }
 
-QPainterPath gridPath()
+// Four small portrait sheets in two rows, each with a line of text; the
+// first sheet is the current page.
+constexpr double kGridSheetW = 7.5;
+constexpr double kGridSheetH = 8.5;
+constexpr double kGridSheetX[2] = {3.5, 13};
+constexpr double kGridSheetY[2] = {2.5, 13};
+
+QRectF gridSheet(int index)
 {
-    QPainterPath p;
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 2; ++c)
-            p.addRoundedRect(QRectF(4 + c * 9, 4 + r * 9, 7, 7), 1.5, 1.5);
-    return p;
+    return QRectF(kGridSheetX[index % 2], kGridSheetY[index / 2], kGridSheetW, kGridSheetH);
 }
 
 } // namespace
@@ -76,7 +79,9 @@ void paintGlyph(QPainter &painter, int glyph, const QRectF &rect, const QColor &
     case Glyph::Document: path = documentPath(); break;
     case Glyph::PenStroke: path = strokePath(); break;
     case Glyph::Eraser: path = eraserPath(); break;
-    case Glyph::PageGrid: path = gridPath(); break;
+    case Glyph::PageGrid:
+        paintPageGridGlyph(painter, rect, color, lineWidth, second);
+        return;
     default: return;
     }
     Q_UNUSED(second);
@@ -98,4 +103,37 @@ void paintGlyph(QPainter &painter, Glyph glyph, const QRectF &rect, const QColor
                 double lineWidth, const QColor &second)
 {
     paintGlyph(painter, int(glyph), rect, color, lineWidth, second);
+}
+
+void paintPageGridGlyph(QPainter &painter, const QRectF &rect, const QColor &color,
+                        double lineWidth, const QColor &current, const QColor &lines)
+{
+    if (rect.isEmpty())
+        return;
+    const double side = std::min(rect.width(), rect.height());
+    const double unit = side / kGrid;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.translate(rect.center().x() - side / 2, rect.center().y() - side / 2);
+    painter.scale(unit, unit);
+    const double width = lineWidth / unit;
+    const QColor text = lines.isValid() ? lines : color;
+    for (int i = 0; i < 4; ++i) {
+        const QRectF sheet = gridSheet(i);
+        const bool highlighted = i == 0 && current.isValid();
+        const QColor ink = highlighted ? current : color;
+        painter.setPen(QPen(ink, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        if (highlighted) {
+            QColor fill = current;
+            fill.setAlphaF(fill.alphaF() * 0.3);
+            painter.setBrush(fill);
+        } else {
+            painter.setBrush(Qt::NoBrush);
+        }
+        painter.drawRoundedRect(sheet, 1.2, 1.2);
+        painter.setPen(QPen(text, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const double y = sheet.top() + sheet.height() * 0.62;
+        painter.drawLine(QPointF(sheet.left() + 2.2, y), QPointF(sheet.right() - 2.2, y));
+    }
+    painter.restore();
 }

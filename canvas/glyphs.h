@@ -24,3 +24,10 @@ void paintGlyph(QPainter &painter, Glyph glyph, const QRectF &rect, const QColor
                 double lineWidth, const QColor &second = QColor());
 void paintGlyph(QPainter &painter, int glyph, const QRectF &rect, const QColor &color,
                 double lineWidth, const QColor &second = QColor());
+
+// The page-grid glyph in three colours: the sheets in color, the current
+// (first) sheet in current, the text lines on the sheets in lines. Invalid
+// colours fall back to color, which is what paintGlyph draws.
+void paintPageGridGlyph(QPainter &painter, const QRectF &rect, const QColor &color,
+                        double lineWidth, const QColor &current = QColor(),
+                        const QColor &lines = QColor());
