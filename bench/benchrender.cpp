@@ -209,7 +209,8 @@ int runRenderBench(const QString &file)
     printLine("raw_render_size", QStringLiteral("%1x%2").arg(firstSheet.width()).arg(firstSheet.height()));
     printLine("overhead_ratio", ratioText(rawColdMs));
     printLine("overhead_ratio_warm", ratioText(rawWarmMs));
-    return rawImage.isNull() ? 1 : 0;
+    const int gridResult = runGridBench(file);
+    return rawImage.isNull() || gridResult != 0 ? 1 : 0;
 }
 
 // A package opens as the window opens it: read and check, extract, then

@@ -8,3 +8,5 @@
 qint64 processUptimeMs();
 // Peak resident set size in MiB, or -1 when unknown.
 double peakRssMb();
+// Resident set size now in MiB, or -1 when unknown.
+double currentRssMb();

@@ -16,6 +16,20 @@ QByteArray readProcFile(const char *path)
     return file.readAll();
 }
 
+double statusMb(const char *field)
+{
+    const QByteArray status = readProcFile("/proc/self/status");
+    const QByteArray key(field);
+    for (const QByteArray &line : status.split('\n')) {
+        if (!line.startsWith(key))
+            continue;
+        bool ok = false;
+        const double kb = line.mid(key.size()).trimmed().split(' ').value(0).toDouble(&ok);
+        return ok ? kb / 1024.0 : -1;
+    }
+    return -1;
+}
+
 } // namespace
 
 qint64 processUptimeMs()
@@ -43,13 +57,10 @@ qint64 processUptimeMs()
 
 double peakRssMb()
 {
-    const QByteArray status = readProcFile("/proc/self/status");
-    for (const QByteArray &line : status.split('\n')) {
-        if (!line.startsWith("VmHWM:"))
-            continue;
-        bool ok = false;
-        const double kb = line.mid(6).trimmed().split(' ').value(0).toDouble(&ok);
-        return ok ? kb / 1024.0 : -1;
-    }
-    return -1;
+    return statusMb("VmHWM:");
+}
+
+double currentRssMb()
+{
+    return statusMb("VmRSS:");
 }
