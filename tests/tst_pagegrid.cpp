@@ -254,6 +254,19 @@ void tst_PageGrid::tapJumpsAndDragScrolls()
     QCOMPARE(canvas.currentPage(), 5);
     QVERIFY(!grid.isVisible());
 
+    // So does a finger: the touch no cell takes comes back as a click, and
+    // never reaches the canvas beneath as ink.
+    canvas.goToPage(0);
+    grid.openGrid();
+    const int strokes = canvas.strokeCount();
+    QPointingDevice *touch = QTest::createTouchDevice();
+    const QPoint at = grid.cell(7)->mapTo(canvas.window(), grid.cell(7)->rect().center());
+    QTest::touchEvent(canvas.window(), touch).press(0, at);
+    QTest::touchEvent(canvas.window(), touch).release(0, at);
+    QTRY_COMPARE(canvas.currentPage(), 7);
+    QVERIFY(!grid.isVisible());
+    QCOMPARE(canvas.strokeCount(), strokes);
+
     // A drag across cells scrolls the grid and lands nowhere.
     canvas.goToPage(0);
     grid.openGrid();
@@ -448,7 +461,7 @@ void tst_PageGrid::columns()
     if (expected == 8) {
         canvas.resize(330, 600);
         QTRY_COMPARE(grid.columns(), 2);
-        QVERIFY(grid.width() <= canvas.viewport()->width() + 2 * 14);
+        QVERIFY(QRect(QPoint(0, 0), canvas.viewport()->size()).contains(grid.geometry()));
     }
 }
 
