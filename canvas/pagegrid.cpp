@@ -290,10 +290,11 @@ bool PageGrid::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::TabletPress: // a pen on the page is ink, but it still closes the grid
     case QEvent::TouchBegin: {
         QPointF global;
-        if (event->type() == QEvent::MouseButtonPress) {
-            global = static_cast<QMouseEvent *>(event)->globalPosition();
+        if (event->type() != QEvent::TouchBegin) {
+            global = static_cast<QSinglePointEvent *>(event)->globalPosition();
         } else {
             const auto *touch = static_cast<QTouchEvent *>(event);
             if (touch->points().isEmpty())

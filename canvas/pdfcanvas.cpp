@@ -52,10 +52,15 @@ PdfCanvas::PdfCanvas(QWidget *parent)
     m_glideTimer->setTimerType(Qt::PreciseTimer);
     wireZoomTimers();
 
+    createRenderer();
+    wireInput();
+}
+
+void PdfCanvas::createRenderer()
+{
     m_renderer = new QPdfPageRenderer(this);
     m_renderer->setRenderMode(QPdfPageRenderer::RenderMode::MultiThreaded);
     connect(m_renderer, &QPdfPageRenderer::pageRendered, this, &PdfCanvas::onPageRendered);
-    wireInput();
 }
 
 PdfCanvas::~PdfCanvas()
@@ -68,7 +73,12 @@ PdfCanvas::~PdfCanvas()
 
 void PdfCanvas::detachDocument()
 {
+    // A fresh renderer for the next document: the old one keeps requests
+    // that reached its worker without a document pending for ever, and
+    // answers a later identical request with such a stale id.
     m_renderer->setDocument(nullptr);
+    delete m_renderer;
+    createRenderer();
     if (m_document) {
         m_document->close();
         delete m_document;

@@ -235,6 +235,7 @@ private:
         bool operator==(const LayoutKey &o) const;
     };
     void detachDocument();
+    void createRenderer();
     int pageAtContentY(double contentY) const;
     void onVerticalValueChanged();
     void checkDeviceRatio();
