@@ -1,6 +1,7 @@
 #include "canvas/pdfcanvas.h"
 
 #include "app/uimetrics.h"
+#include "ink/inktoolbar.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 
@@ -56,6 +57,7 @@ PdfCanvas::PdfCanvas(QWidget *parent)
     m_renderer->setRenderMode(QPdfPageRenderer::RenderMode::MultiThreaded);
     connect(m_renderer, &QPdfPageRenderer::pageRendered, this, &PdfCanvas::onPageRendered);
     wireInput();
+    m_inkToolbar = new InkToolbar(this);
 }
 
 PdfCanvas::~PdfCanvas()
@@ -187,6 +189,9 @@ void PdfCanvas::changeEvent(QEvent *event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
         viewport()->update();
+    // A new canvas style sheet means a new theme: the island follows.
+    if (event->type() == QEvent::StyleChange && m_inkToolbar)
+        m_inkToolbar->restyle();
 }
 
 void PdfCanvas::checkDeviceRatio()
