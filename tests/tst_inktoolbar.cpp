@@ -5,6 +5,7 @@
 #include "ink/inktoolbar.h"
 #include "ink/palettecards.h"
 #include "ink/toolindicator.h"
+#include "system/settings.h"
 #include "testutil.h"
 
 #include <QElapsedTimer>
@@ -428,6 +429,26 @@ private slots:
         QTRY_VERIFY(blue->underMouse());
         const QColor hover = ringPixel(blue);
         QVERIFY(distance(hover, theme().bar) > 6 && distance(hover, theme().accent) > 60);
+    }
+
+    void themeChangeRestylesTheIsland()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        InkToolbar *island = canvas.inkToolbar();
+        const QString lightBar = cssColor(theme().bar);
+        QVERIFY(island->styleSheet().contains(lightBar));
+        QVERIFY(setThemeMode(2));
+        recomputeTheme();
+        auto restore = qScopeGuard([] {
+            setThemeMode(0);
+            recomputeTheme();
+        });
+        canvas.applyCanvasTheme();
+        QVERIFY(!island->styleSheet().contains(lightBar));
+        QVERIFY(island->styleSheet().startsWith(
+                QStringLiteral("QFrame#inkChip { background: %1;").arg(cssColor(theme().bar))));
+        QVERIFY(island->penPalette()->styleSheet().contains(cssColor(theme().bar)));
     }
 
     void indicatorSitsUnderTheCheckedTool()
