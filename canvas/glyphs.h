@@ -13,6 +13,23 @@ enum class Glyph {
     PenStroke = 1, // a curved pen stroke
     Eraser = 2,
     PageGrid = 3,
+    // The ink island and its cards.
+    Pen = 4,             // a pencil; second colours the line it draws
+    Move = 5,            // four arrows
+    Undo = 6,
+    Redo = 7,
+    Clear = 8,           // a waste bin
+    FitWidth = 9,        // arrows spreading between two bars
+    Save = 10,           // a floppy disk
+    SaveAs = 11,         // a floppy disk with a pencil
+    Settings = 12,       // a gear
+    Fullscreen = 13,     // corners pointing out
+    ExitFullscreen = 14, // corners pointing in
+    ChevronRight = 15,
+    ChevronLeft = 16,
+    Dot = 17,            // a circle filling the box; second fills it
+    ClearPage = 18,      // a sheet crossed out
+    ClearAll = 19,       // a stack of sheets crossed out
 };
 
 constexpr int kGlyphCount = 33;

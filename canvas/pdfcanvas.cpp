@@ -1,6 +1,7 @@
 #include "canvas/pdfcanvas.h"
 
 #include "app/uimetrics.h"
+#include "ink/inktoolbar.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 
@@ -54,6 +55,7 @@ PdfCanvas::PdfCanvas(QWidget *parent)
 
     createRenderer();
     wireInput();
+    m_inkToolbar = new InkToolbar(this);
 }
 
 void PdfCanvas::createRenderer()
@@ -197,6 +199,9 @@ void PdfCanvas::changeEvent(QEvent *event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
         viewport()->update();
+    // A new canvas style sheet means a new theme: the island follows.
+    if (event->type() == QEvent::StyleChange && m_inkToolbar)
+        m_inkToolbar->restyle();
 }
 
 void PdfCanvas::checkDeviceRatio()

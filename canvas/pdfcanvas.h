@@ -29,6 +29,7 @@ class QTabletEvent;
 class QWheelEvent;
 class QNativeGestureEvent;
 class QTouchEvent;
+class InkToolbar;
 
 // One open document's view and ink. Members are split over files by concern:
 // canvas/pdfcanvas.cpp (construction, document), canvas/layout.cpp,
@@ -190,6 +191,9 @@ public:
     bool isPenDown() const { return m_penDown; }
     // Rate-limited "input" diagnostic line.
     void inputLog(const QString &message);
+
+    // ---- Ink toolbar island (ink/inktoolbar*.cpp) ----
+    InkToolbar *inkToolbar() const { return m_inkToolbar; }
 
 signals:
     void pageChanged(int page, int count);
@@ -445,6 +449,8 @@ private:
     qint64 m_lastInputLog = -1000000;
     int m_mergedInputLogs = 0;
     void wireInput();
+
+    InkToolbar *m_inkToolbar = nullptr;
 
     friend class CanvasTestAccess;
 };

@@ -208,7 +208,7 @@ private slots:
         openCanvas(canvas);
         canvas.setTool(PdfCanvas::InkTool::Eraser);
         canvas.setEraserRadius(44);
-        const QPoint at = onPage(canvas, 0.5, 0.5);
+        const QPoint at = onPage(canvas, 0.5, 0.3);
         QTest::mouseMove(canvas.viewport(), at);
         QCOMPARE(canvas.eraserIndicatorRadius(), 44.0);
         const QImage image = canvas.viewport()->grab().toImage();

@@ -175,16 +175,16 @@ private slots:
         PdfCanvas canvas;
         openCanvas(canvas);
         QWidget *vp = canvas.viewport();
-        QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, 0.5), vp);
+        QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, 0.3), vp);
         QVERIFY(canvas.isTouchSequence());
-        QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.3, 0.5), vp);
+        QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.3, 0.3), vp);
         const Stroke live = canvas.liveStroke();
         // Mouse events arriving meanwhile (as synthesized from the touch).
         QTest::mouseMove(vp, onPage(canvas, 0.8, 0.8));
         QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, onPage(canvas, 0.8, 0.8));
         QVERIFY(canvas.isDrawing());
         QCOMPARE(canvas.liveStroke().points.size(), live.points.size());
-        QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.3, 0.5), vp);
+        QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.3, 0.3), vp);
         QCOMPARE(canvas.strokeCount(), 1);
     }
 
