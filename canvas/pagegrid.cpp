@@ -131,6 +131,9 @@ PageGrid::PageGrid(PdfCanvas *canvas, QWidget *anchor)
     if (canvas) {
         connect(canvas, &PdfCanvas::pageChanged, this, &PageGrid::onPageChanged);
         connect(canvas, &PdfCanvas::thumbnailRendered, this, &PageGrid::onThumbnailRendered);
+        // After the scroll area's own slot, so this runs once the viewport scrolled.
+        connect(canvas->verticalScrollBar(), &QScrollBar::valueChanged, this, &PageGrid::holdPlace);
+        connect(canvas->horizontalScrollBar(), &QScrollBar::valueChanged, this, &PageGrid::holdPlace);
     }
     qApp->installEventFilter(this);
     hide();

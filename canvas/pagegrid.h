@@ -85,6 +85,7 @@ private:
     void paintHeaderGlyph();
     QSize computeCellSize() const;
     void layoutGrid();
+    void holdPlace();
     void showCellsNearView();
     void syncCurrentPage(Centre centre);
     void jumpTo(int page);

@@ -90,9 +90,17 @@ void PageGrid::layoutGrid()
     m_card->updateGeometry();
     layout()->activate();
     resize(layout()->sizeHint());
-    move(std::max((parent->width() - width()) / 2, 0),
-         std::max((parent->height() - height()) / 2, 0));
+    holdPlace();
     raise();
+}
+
+void PageGrid::holdPlace()
+{
+    // Scrolling the canvas moves the viewport's children with the pages;
+    // the panel stays centred over them.
+    if (QWidget *parent = parentWidget())
+        move(std::max((parent->width() - width()) / 2, 0),
+             std::max((parent->height() - height()) / 2, 0));
 }
 
 void PageGrid::showCellsNearView()
