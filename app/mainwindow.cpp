@@ -6,6 +6,7 @@
 #include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/workingcopy.h"
+#include "ink/inktoolbar.h"
 #include "pages/homepage.h"
 #include "pages/settingspage.h"
 #include "platform/procmemory.h"
@@ -76,8 +77,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
     connect(m_settings, &SettingsPage::statusMessage, this,
             [this](const QString &message) { statusBar()->showMessage(message, 6000); });
-    // palmEraserChanged and toolbarStyleChanged reach the canvases once
-    // the canvas offers setPalmEraserEnabled and its ink toolbar.
+    connect(m_settings, &SettingsPage::palmEraserChanged, this, [this] {
+        const bool on = palmEraser();
+        for (PdfCanvas *canvas : std::as_const(m_canvases))
+            canvas->setPalmEraserEnabled(on);
+    });
+    connect(m_settings, &SettingsPage::toolbarStyleChanged, this, [this] {
+        const int style = toolbarStyle() != 0 ? 1 : 0;
+        for (PdfCanvas *canvas : std::as_const(m_canvases))
+            canvas->inkToolbar()->setToolbarStyle(style);
+    });
     // Qt 6.4 has no colour-scheme signal: the system's theme change event
     // reaches changeEvent instead.
 
@@ -294,6 +303,13 @@ void MainWindow::updateMemLabel()
 void MainWindow::wireCanvas(PdfCanvas *canvas)
 {
     connect(canvas, &PdfCanvas::inkChanged, this, [this, canvas] { markDirty(canvas); });
+    InkToolbar *island = canvas->inkToolbar();
+    island->setToolbarStyle(toolbarStyle() != 0 ? 1 : 0);
+    island->setFullscreenActive(isFullScreen());
+    connect(island, &InkToolbar::settingsRequested, this, &MainWindow::onSettings);
+    connect(island, &InkToolbar::saveRequested, this, &MainWindow::onSave);
+    connect(island, &InkToolbar::saveAsRequested, this, &MainWindow::onSaveAs);
+    connect(island, &InkToolbar::fullscreenRequested, this, &MainWindow::onFullscreen);
     connect(canvas, &PdfCanvas::renderMeasured, this, [this, canvas](qlonglong ms, QSize size) {
         m_lastRender.insert(canvas, LastRender{ms, size});
     });
@@ -427,6 +443,8 @@ void MainWindow::changeEvent(QEvent *event)
         onSystemColorSchemeChanged();
     if (event->type() != QEvent::WindowStateChange)
         return;
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        canvas->inkToolbar()->setFullscreenActive(isFullScreen());
     m_exitButton->setVisible(isFullScreen());
     placeExitButton();
 }
@@ -481,9 +499,40 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // Waking the ink toolbars on a touch of one of them comes with the
-    // toolbar; until then the filter only passes events on.
+    // A press on any island wakes them all; a press elsewhere (writing on the
+    // page) leaves a faded island faded. The event goes on unchanged.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::TabletPress:
+    case QEvent::TouchBegin:
+        if (watched->isWidgetType() && isOnInkToolbar(static_cast<QWidget *>(watched)))
+            wakeToolbars();
+        break;
+    default:
+        break;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::isOnInkToolbar(const QWidget *widget) const
+{
+    for (const PdfCanvas *canvas : m_canvases) {
+        const InkToolbar *island = canvas->inkToolbar();
+        if (widget == island || island->isAncestorOf(widget))
+            return true;
+    }
+    return false;
+}
+
+void MainWindow::wakeToolbars()
+{
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        canvas->inkToolbar()->setFaded(false);
+    if (m_canvases.isEmpty())
+        m_idleTimer->stop();
+    else
+        m_idleTimer->start();
 }
 
 // Another instance sweeps the temp folder when it cannot reach this window
@@ -507,5 +556,16 @@ void MainWindow::refreshOpenTempFiles()
 
 void MainWindow::onToolbarIdle()
 {
-    // Fading idle toolbars comes with the ink toolbar.
+    // An island with a card or the page overview open is in use: it stays,
+    // and the others are looked at again later.
+    bool inUse = false;
+    for (PdfCanvas *canvas : std::as_const(m_canvases)) {
+        InkToolbar *island = canvas->inkToolbar();
+        if (island->hasOpenOverlay())
+            inUse = true;
+        else
+            island->setFaded(true);
+    }
+    if (inUse)
+        m_idleTimer->start();
 }

@@ -117,6 +117,8 @@ private:
     void markClean(int index);
     void wireCanvas(PdfCanvas *canvas);
     void onToolbarIdle();
+    bool isOnInkToolbar(const QWidget *widget) const;
+    void wakeToolbars();
     void refreshOpenTempFiles();
     static QString firstDroppablePath(const QMimeData *mime);
 

@@ -3,13 +3,17 @@
 #include "app/documenttabstrip.h"
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
+#include "ink/inktoolbar.h"
+#include "modalhelpers.h"
 #include "docs/workingcopy.h"
 #include "pages/homepage.h"
 #include "platform/procmemory.h"
 #include "testutil.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QToolButton>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -153,6 +157,49 @@ private slots:
         QTest::keyClick(&window, Qt::Key_W, Qt::ControlModifier);
         QCOMPARE(window.documentCount(), 0);
         QVERIFY(window.homeShowing());
+    }
+
+    // The island's buttons reach the window's own flows, its full-screen
+    // tooltip follows the window, and it fades when idle and wakes on a touch.
+    void islandReachesTheWindow()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("i.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.openPath(pdf);
+        InkToolbar *island = window.currentCanvas()->inkToolbar();
+        QToolButton *fullscreen = island->button(InkToolbar::Button::Fullscreen);
+
+        QTest::mouseClick(fullscreen, Qt::LeftButton);
+        QTRY_VERIFY(window.isFullScreen());
+        QCOMPARE(fullscreen->toolTip(), QStringLiteral("退出全屏（Esc）"));
+        QTest::mouseClick(fullscreen, Qt::LeftButton);
+        QTRY_VERIFY(!window.isFullScreen());
+        QCOMPARE(fullscreen->toolTip(), QStringLiteral("全屏显示（F11）"));
+
+        QString dialogTitle;
+        TestUtil::onNextModal<QFileDialog>([&dialogTitle](QFileDialog *dialog) {
+            dialogTitle = dialog->windowTitle();
+            dialog->reject();
+        });
+        QTest::mouseClick(island->button(InkToolbar::Button::Save), Qt::LeftButton);
+        QCOMPARE(dialogTitle, QStringLiteral("另存为"));
+
+        QTest::mouseClick(island->button(InkToolbar::Button::Settings), Qt::LeftButton);
+        QVERIFY(window.settingsShowing());
+        window.onTabCurrentChanged(0);
+
+        QTRY_VERIFY_WITH_TIMEOUT(island->isFaded(), 7000);
+        // Writing on the page leaves it faded; touching the island wakes it.
+        QTest::mouseClick(window.currentCanvas()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          TestUtil::pagePoint(*window.currentCanvas(), 0.3, 0.2).toPoint());
+        QVERIFY(island->isFaded());
+        QTest::mouseClick(island->button(InkToolbar::Button::Move), Qt::LeftButton);
+        QVERIFY(!island->isFaded());
+        QCOMPARE(window.currentCanvas()->tool(), PdfCanvas::InkTool::Move);
     }
 
     void tabStripSignalsReachTheWindow()
