@@ -60,6 +60,26 @@ bool readDocumentPdf(const OpenDocument &doc, QByteArray *bytes)
     return readAllBytes(doc.pdfPath, bytes);
 }
 
+// A choice box titled and worded as given; its buttons, added by the caller,
+// are made large enough for a finger before it runs.
+void setUpChoiceBox(QMessageBox &box, const QString &objectName, QMessageBox::Icon icon,
+                    const QString &title, const QString &text, const QString &informative)
+{
+    box.setObjectName(objectName);
+    box.setIcon(icon);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setInformativeText(informative);
+}
+
+void execForTouch(QMessageBox &box)
+{
+    const int minimumHeight = int(uiMetrics(box.font()).touchTarget * 0.72);
+    for (QAbstractButton *button : box.buttons())
+        button->setMinimumHeight(minimumHeight);
+    box.exec();
+}
+
 } // namespace
 
 void MainWindow::onOpen()
@@ -226,20 +246,15 @@ void MainWindow::restorePackageWorkingCopy(PdfCanvas *canvas, const QString &pac
 MainWindow::DamagedChoice MainWindow::askOverwriteDamaged(int index)
 {
     QMessageBox box(this);
-    box.setObjectName(QStringLiteral("damagedPrompt"));
-    box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(QStringLiteral("批注包已损坏"));
-    box.setText(QStringLiteral("「%1」打开时校验不符，内容可能不完整。").arg(m_docs.at(index).displayName));
-    box.setInformativeText(QStringLiteral("直接保存会覆盖这个文件，原来的内容将无法找回。建议另存为新文件。"));
+    setUpChoiceBox(box, QStringLiteral("damagedPrompt"), QMessageBox::Warning, QStringLiteral("批注包已损坏"),
+                   QStringLiteral("「%1」打开时校验不符，内容可能不完整。").arg(m_docs.at(index).displayName),
+                   QStringLiteral("直接保存会覆盖这个文件，原来的内容将无法找回。建议另存为新文件。"));
     QPushButton *saveAs = box.addButton(QStringLiteral("另存为"), QMessageBox::AcceptRole);
     QPushButton *overwrite = box.addButton(QStringLiteral("仍然覆盖"), QMessageBox::DestructiveRole);
     QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(saveAs);
     box.setEscapeButton(cancel);
-    const int minimumHeight = int(uiMetrics(font()).touchTarget * 0.72);
-    for (QPushButton *button : {saveAs, overwrite, cancel})
-        button->setMinimumHeight(minimumHeight);
-    box.exec();
+    execForTouch(box);
     if (box.clickedButton() == saveAs)
         return DamagedChoice::SaveAs;
     if (box.clickedButton() == overwrite)
@@ -391,21 +406,16 @@ bool MainWindow::saveAs(int index)
 MainWindow::CloseChoice MainWindow::askCloseChoice(int index)
 {
     QMessageBox box(this);
-    box.setObjectName(QStringLiteral("closePrompt"));
-    box.setIcon(QMessageBox::Question);
-    box.setWindowTitle(QStringLiteral("未保存的批注"));
-    box.setText(QStringLiteral("「%1」有未保存的批注。").arg(m_docs.at(index).displayName));
-    box.setInformativeText(QStringLiteral("关闭前要保存吗？"));
+    setUpChoiceBox(box, QStringLiteral("closePrompt"), QMessageBox::Question, QStringLiteral("未保存的批注"),
+                   QStringLiteral("「%1」有未保存的批注。").arg(m_docs.at(index).displayName),
+                   QStringLiteral("关闭前要保存吗？"));
     QPushButton *save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
     QPushButton *saveAs = box.addButton(QStringLiteral("另存为"), QMessageBox::ActionRole);
     QPushButton *discard = box.addButton(QStringLiteral("舍弃"), QMessageBox::DestructiveRole);
     QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(save);
     box.setEscapeButton(cancel);
-    const int minimumHeight = int(uiMetrics(font()).touchTarget * 0.72);
-    for (QPushButton *button : {save, saveAs, discard, cancel})
-        button->setMinimumHeight(minimumHeight);
-    box.exec();
+    execForTouch(box);
     QAbstractButton *clicked = box.clickedButton();
     if (clicked == save)
         return CloseChoice::Save;

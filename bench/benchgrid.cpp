@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/benchutil.h"
 
 #include "bench/procinfo.h"
 #include "canvas/pagegrid.h"
@@ -23,6 +24,11 @@
 // The page grid on a long document: opening it from the page button, a
 // finger dragging through every row, and what that costs in memory.
 
+using BenchUtil::printLine;
+using BenchUtil::printMs;
+using BenchUtil::percentile;
+using BenchUtil::msSince;
+
 namespace {
 
 constexpr int kBenchWidth = 1920;
@@ -32,31 +38,6 @@ constexpr int kLongDocumentPages = 1000;
 constexpr int kGeneratedPages = 2415;
 // About 1500 px/s at 60 frames a second: a brisk flick.
 constexpr int kDragStepPx = 24;
-
-void printLine(const char *key, const QString &value)
-{
-    std::printf("%s=%s\n", key, value.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-void printMs(const char *key, double ms)
-{
-    printLine(key, QString::number(ms, 'f', 2));
-}
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const int rank = std::clamp(int(std::ceil(p * values.size())) - 1, 0, int(values.size()) - 1);
-    return values.at(rank);
-}
 
 // A long lesson of numbered pages with some text, drawn like a real one.
 bool writeLongPdf(const QString &path, int pages)

@@ -1,4 +1,5 @@
 #include "bench/benchinput.h"
+#include "bench/benchutil.h"
 
 #include "canvas/pdfcanvas.h"
 
@@ -17,23 +18,16 @@
 // Per-event cost of the touch handler (classifier, pinch filter, capture and
 // palm erasing) and per-sample cost of erasing through a lot of ink.
 
+using BenchUtil::percentile;
+
 namespace {
 
 constexpr int kTouchEvents = 4000;
 
-double percentileOf(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const int rank = std::clamp(int(std::ceil(p * values.size())) - 1, 0, int(values.size()) - 1);
-    return values.at(rank);
-}
-
 void printStats(const char *prefix, const QList<double> &ms)
 {
-    std::printf("%s_ms_median=%.4f\n", prefix, percentileOf(ms, 0.5));
-    std::printf("%s_ms_p99=%.4f\n", prefix, percentileOf(ms, 0.99));
+    std::printf("%s_ms_median=%.4f\n", prefix, percentile(ms, 0.5));
+    std::printf("%s_ms_p99=%.4f\n", prefix, percentile(ms, 0.99));
     std::fflush(stdout);
 }
 

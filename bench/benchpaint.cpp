@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/benchutil.h"
 #include "bench/benchinput.h"
 
 #include "app/theme.h"
@@ -21,6 +22,10 @@
 // ink. Each section is its own function so further input kinds (touch,
 // erasing) can be measured the same way on the same prepared canvas.
 
+using BenchUtil::printMs;
+using BenchUtil::percentile;
+using BenchUtil::msSince;
+
 namespace {
 
 constexpr int kBenchWidth = 3840;
@@ -28,30 +33,10 @@ constexpr int kBenchHeight = 2160;
 constexpr int kInkStrokes = 2000;
 constexpr int kLiveSamples = 600;
 
-void printMs(const char *key, double ms)
-{
-    std::printf("%s=%.3f\n", key, ms);
-    std::fflush(stdout);
-}
-
 void printRatio(const char *key, double value)
 {
     std::printf("%s=%.5f\n", key, value);
     std::fflush(stdout);
-}
-
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const int rank = std::clamp(int(std::ceil(p * values.size())) - 1, 0, int(values.size()) - 1);
-    return values.at(rank);
-}
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
 }
 
 // Processes events until the canvas has painted at least once more.
@@ -134,12 +119,12 @@ void benchMouseStroke(PdfCanvas &canvas)
     waitForPaint(before);
     const double undoMs = msSince(timer);
 
-    printMs("sample_ms_median", percentile(sampleMs, 0.5));
-    printMs("sample_ms_p99", percentile(sampleMs, 0.99));
+    printMs("sample_ms_median", percentile(sampleMs, 0.5), 3);
+    printMs("sample_ms_p99", percentile(sampleMs, 0.99), 3);
     printRatio("dirty_area_ratio_median", percentile(dirtyRatio, 0.5));
-    printMs("full_repaint_ms", fullRepaintMs(canvas));
-    printMs("commit_ms", commitMs);
-    printMs("undo_ms", undoMs);
+    printMs("full_repaint_ms", fullRepaintMs(canvas), 3);
+    printMs("commit_ms", commitMs, 3);
+    printMs("undo_ms", undoMs, 3);
 }
 
 // Full repaints with the ink island at rest, faded and hidden: the fade's
@@ -174,9 +159,9 @@ void benchIsland(PdfCanvas &canvas)
     }
     island->show();
     setReduceMotion(reduced);
-    printMs("island_rest_repaint_ms", percentile(rest, 0.5));
-    printMs("island_faded_repaint_ms", percentile(faded, 0.5));
-    printMs("island_hidden_repaint_ms", percentile(hidden, 0.5));
+    printMs("island_rest_repaint_ms", percentile(rest, 0.5), 3);
+    printMs("island_faded_repaint_ms", percentile(faded, 0.5), 3);
+    printMs("island_hidden_repaint_ms", percentile(hidden, 0.5), 3);
 }
 
 } // namespace

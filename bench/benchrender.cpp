@@ -1,4 +1,5 @@
 #include "bench/bench.h"
+#include "bench/benchutil.h"
 
 #include "bench/procinfo.h"
 #include "canvas/pdfcanvas.h"
@@ -20,36 +21,15 @@
 #include <cmath>
 #include <cstdio>
 
+using BenchUtil::printLine;
+using BenchUtil::printMs;
+using BenchUtil::percentile;
+using BenchUtil::msSince;
+
 namespace {
 
 constexpr int kBenchWidth = 1920;
 constexpr int kBenchHeight = 1080;
-
-void printLine(const char *key, const QString &value)
-{
-    std::printf("%s=%s\n", key, value.toUtf8().constData());
-    std::fflush(stdout);
-}
-
-void printMs(const char *key, double ms)
-{
-    printLine(key, QString::number(ms, 'f', 2));
-}
-
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    // Nearest rank.
-    const int rank = std::clamp(int(std::ceil(p * values.size())) - 1, 0, int(values.size()) - 1);
-    return values.at(rank);
-}
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
 
 // Lets prefetch results land, as they would between a user's page turns.
 void settleRenderer(const PdfCanvas &canvas)

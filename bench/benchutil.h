@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QElapsedTimer;
+
+// Shared by the --bench* switches: one key=value line per figure on stdout.
+namespace BenchUtil {
+
+void printLine(const char *key, const QString &value);
+void printMs(const char *key, double ms, int decimals = 2);
+// Nearest-rank percentile (p in 0..1); 0 for no values.
+double percentile(QList<double> values, double p);
+double msSince(const QElapsedTimer &timer);
+
+} // namespace BenchUtil
