@@ -220,17 +220,16 @@ private slots:
             QFile log(logPath);
             return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
         };
-        const QString bName = QFileInfo(b).completeBaseName();
-        QTRY_VERIFY_WITH_TIMEOUT(readLog().contains(bName), kProcessWaitMs);
-        // Skip the start-up lines: they name the arguments, not what opened.
-        QStringList lines = readLog().split(QLatin1Char('\n'));
-        lines.erase(std::remove_if(lines.begin(), lines.end(),
-                                   [](const QString &line) { return line.contains(QStringLiteral("启动：")); }),
-                    lines.end());
-        const QString text = lines.join(QLatin1Char('\n'));
-        const int atFirst = text.indexOf(QFileInfo(first).completeBaseName());
-        const int atA = text.indexOf(QFileInfo(a).completeBaseName());
-        const int atB = text.indexOf(bName);
+        // The open lines of the first instance; the other processes' start-up
+        // lines name the same files and must not end the wait early.
+        const auto opened = [](const QString &path) {
+            return QStringLiteral("open: ") + QFileInfo(path).fileName();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(readLog().contains(opened(b)), kProcessWaitMs);
+        const QString text = readLog();
+        const int atFirst = text.indexOf(opened(first));
+        const int atA = text.indexOf(opened(a));
+        const int atB = text.indexOf(opened(b));
         QVERIFY2(atFirst >= 0 && atFirst < atA && atA < atB, qPrintable(text));
     }
 };
