@@ -11,11 +11,14 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QStringList>
+#include <QThread>
 
 #include <zlib.h>
 
 #include <cmath>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -192,8 +195,60 @@ QByteArray pointText(int pixels)
     return text == "-0" ? QByteArray("0") : text;
 }
 
-// The picture as opaque RGB rows (transparency over white), zlib-compressed
-// row by row so the 3-byte copy of the pixels never exists whole.
+struct Piece
+{
+    QByteArray deflated;
+    uLong adler = 1; // Adler-32 of this piece's raw bytes
+    uLong rawBytes = 0;
+    bool ok = false;
+};
+
+// Raw deflate of rows [first, last) of rgb as R, G, B bytes. A piece that is
+// not the last ends on a byte boundary without the final-block flag, so the
+// pieces can simply be joined.
+void deflateRows(const QImage &rgb, int first, int last, bool isLast, Piece *piece)
+{
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    constexpr int kRawWindowBits = -15;
+    constexpr int kMemLevel = 8;
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kRawWindowBits, kMemLevel, Z_DEFAULT_STRATEGY) != Z_OK)
+        return;
+    const int width = rgb.width();
+    piece->rawBytes = uLong(width) * 3 * uLong(last - first);
+    constexpr int kFlushSlack = 64;
+    piece->deflated.resize(qsizetype(deflateBound(&stream, piece->rawBytes)) + kFlushSlack);
+    stream.next_out = reinterpret_cast<Bytef *>(piece->deflated.data());
+    stream.avail_out = uInt(piece->deflated.size());
+    QByteArray row(width * 3, Qt::Uninitialized);
+    bool ok = true;
+    for (int y = first; y < last && ok; ++y) {
+        const auto *pixel = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        auto *p = reinterpret_cast<uchar *>(row.data());
+        for (int x = 0; x < width; ++x) {
+            *p++ = uchar(qRed(pixel[x]));
+            *p++ = uchar(qGreen(pixel[x]));
+            *p++ = uchar(qBlue(pixel[x]));
+        }
+        const auto *bytes = reinterpret_cast<const Bytef *>(row.constData());
+        piece->adler = adler32(piece->adler, bytes, uInt(row.size()));
+        stream.next_in = const_cast<Bytef *>(bytes);
+        stream.avail_in = uInt(row.size());
+        const bool end = y + 1 == last;
+        const int flush = !end ? Z_NO_FLUSH : isLast ? Z_FINISH : Z_SYNC_FLUSH;
+        const int result = deflate(&stream, flush);
+        ok = flush == Z_FINISH ? result == Z_STREAM_END
+                               : result == Z_OK && stream.avail_in == 0 && stream.avail_out > 0;
+    }
+    piece->deflated.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    piece->ok = ok;
+}
+
+// The picture as opaque RGB rows (transparency over white) in one zlib
+// stream at the default level. Deflating dominates the import of a photo,
+// so horizontal bands are deflated on all cores and joined: still one
+// valid stream, and the 3-byte copy of the pixels never exists whole.
 bool compressRgb(const QImage &image, QByteArray *out)
 {
     QImage rgb;
@@ -205,34 +260,44 @@ bool compressRgb(const QImage &image, QByteArray *out)
     } else {
         rgb = image.convertToFormat(QImage::Format_RGB32);
     }
-    const int width = rgb.width();
-    z_stream stream;
-    std::memset(&stream, 0, sizeof stream);
-    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
-        return false;
-    const uLong raw = uLong(width) * 3 * uLong(rgb.height());
-    out->resize(qsizetype(deflateBound(&stream, raw)));
-    stream.next_out = reinterpret_cast<Bytef *>(out->data());
-    stream.avail_out = uInt(out->size());
-    QByteArray row(width * 3, Qt::Uninitialized);
-    bool ok = true;
-    for (int y = 0; y < rgb.height() && ok; ++y) {
-        const auto *pixel = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        auto *p = reinterpret_cast<uchar *>(row.data());
-        for (int x = 0; x < width; ++x) {
-            *p++ = uchar(qRed(pixel[x]));
-            *p++ = uchar(qGreen(pixel[x]));
-            *p++ = uchar(qBlue(pixel[x]));
-        }
-        stream.next_in = reinterpret_cast<Bytef *>(row.data());
-        stream.avail_in = uInt(row.size());
-        const bool last = y + 1 == rgb.height();
-        const int result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-        ok = last ? result == Z_STREAM_END : result == Z_OK && stream.avail_in == 0;
+    constexpr qint64 kPixelsPerBand = 1000000;
+    constexpr int kMaxBands = 4;
+    const qint64 pixels = qint64(rgb.width()) * rgb.height();
+    const int bands = int(std::clamp<qint64>(std::min<qint64>(pixels / kPixelsPerBand, QThread::idealThreadCount()),
+                                             1, std::min(kMaxBands, rgb.height())));
+    std::vector<Piece> pieces(bands);
+    std::vector<std::thread> workers;
+    const auto bandStart = [&](int band) { return int(qint64(rgb.height()) * band / bands); };
+    const QImage &shared = rgb;
+    for (int band = 1; band < bands; ++band) {
+        workers.emplace_back(deflateRows, std::cref(shared), bandStart(band), bandStart(band + 1), band + 1 == bands,
+                             &pieces[band]);
     }
-    out->resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return ok;
+    deflateRows(shared, 0, bandStart(1), bands == 1, &pieces[0]);
+    for (std::thread &worker : workers)
+        worker.join();
+
+    qsizetype total = 0;
+    for (const Piece &piece : pieces) {
+        if (!piece.ok)
+            return false;
+        total += piece.deflated.size();
+    }
+    // Header of a zlib stream at the default level: deflate, 32 KB window.
+    constexpr char kZlibHeader[] = { char(0x78), char(0x9C) };
+    out->clear();
+    out->reserve(total + 6);
+    out->append(kZlibHeader, 2);
+    uLong adler = pieces.front().adler;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        out->append(pieces[i].deflated);
+        if (i > 0)
+            adler = adler32_combine(adler, pieces[i].adler, z_off_t(pieces[i].rawBytes));
+    }
+    const char checksum[4] = { char(adler >> 24), char((adler >> 16) & 0xFF), char((adler >> 8) & 0xFF),
+                               char(adler & 0xFF) };
+    out->append(checksum, 4);
+    return true;
 }
 
 QByteArray buildPdf(int width, int height, const QByteArray &stream)
