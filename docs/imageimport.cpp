@@ -113,9 +113,46 @@ bool bmpIsTruncated(const uchar *data, qint64 size)
     return size < qint64(dataOffset) + stride * std::abs(height);
 }
 
+// A GIF cut inside its first frame decodes with the rest left blank, so
+// walk the blocks up to that frame's end.
+bool gifIsTruncated(const uchar *data, qint64 size)
+{
+    constexpr qint64 kScreenEnd = 13;
+    if (size < kScreenEnd || std::memcmp(data, "GIF", 3) != 0)
+        return false;
+    const auto colourTable = [](uchar flags) { return flags & 0x80 ? 3 * (qint64(2) << (flags & 0x07)) : 0; };
+    qint64 pos = kScreenEnd + colourTable(data[10]);
+    // Skips a chain of sub-blocks; false when it runs past the end.
+    const auto skipSubBlocks = [&]() {
+        while (pos < size && data[pos] != 0)
+            pos += 1 + data[pos];
+        ++pos;
+        return pos <= size;
+    };
+    while (pos < size) {
+        switch (data[pos]) {
+        case 0x21: // extension: label, then sub-blocks
+            pos += 2;
+            if (!skipSubBlocks())
+                return true;
+            break;
+        case 0x2C: { // image: descriptor, optional colour table, code size, data
+            constexpr qint64 kDescriptor = 10;
+            if (pos + kDescriptor > size)
+                return true;
+            pos += kDescriptor + colourTable(data[pos + 9]) + 1;
+            return !skipSubBlocks();
+        }
+        default: // trailer or not a block: the decoder judges it
+            return false;
+        }
+    }
+    return true;
+}
+
 bool looksTruncated(const QString &path, const QByteArray &format)
 {
-    if (format != "jpeg" && format != "bmp")
+    if (format != "jpeg" && format != "bmp" && format != "gif")
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() < 4)
@@ -127,6 +164,8 @@ bool looksTruncated(const QString &path, const QByteArray &format)
         copy = file.readAll();
         data = reinterpret_cast<const uchar *>(copy.constData());
     }
+    if (format == "gif")
+        return gifIsTruncated(data, size);
     return format == "jpeg" ? jpegIsTruncated(data, size) : bmpIsTruncated(data, size);
 }
 
