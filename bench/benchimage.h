@@ -10,6 +10,7 @@
 bool ensureBenchPhoto(const QString &file, double *madeMs);
 
 // Wraps file into its PDF exactly as the open flow does. Prints image_px,
-// image_bytes, image_wrap_ms, wrapper_bytes and wrap_rss_peak_mb; false with a message on
-// standard error when it cannot be wrapped.
+// image_bytes, image_wrap_ms, image_wrap_cpu_ms (all threads), wrapper_bytes
+// and wrap_rss_peak_mb; false with a message on standard error when it
+// cannot be wrapped.
 bool wrapImageForBench(const QString &file, QString *pdfPath);
