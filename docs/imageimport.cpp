@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -183,7 +184,9 @@ bool decodeImage(const QString &path, QImage *image, QString *why)
     QImageReader::setAllocationLimit(kDecodeLimitMb);
     QImageReader reader(path);
     reader.setAutoTransform(true);
-    const QByteArray format = reader.format();
+    QByteArray format = reader.format();
+    if (format == "jpg")
+        format = "jpeg";
     if (looksTruncated(path, format)) {
         *why = truncatedText();
         return false;
@@ -309,8 +312,13 @@ bool compressRgb(const QImage &image, QByteArray *out)
     const auto bandStart = [&](int band) { return int(qint64(rgb.height()) * band / bands); };
     const QImage &shared = rgb;
     for (int band = 1; band < bands; ++band) {
-        workers.emplace_back(deflateRows, std::cref(shared), bandStart(band), bandStart(band + 1), band + 1 == bands,
-                             &pieces[band]);
+        const int first = bandStart(band);
+        const int last = bandStart(band + 1);
+        try {
+            workers.emplace_back(deflateRows, std::cref(shared), first, last, band + 1 == bands, &pieces[band]);
+        } catch (const std::system_error &) {
+            deflateRows(shared, first, last, band + 1 == bands, &pieces[band]); // no thread to spare
+        }
     }
     deflateRows(shared, 0, bandStart(1), bands == 1, &pieces[0]);
     for (std::thread &worker : workers)
