@@ -162,6 +162,10 @@ private slots:
             QVERIFY(pdf.mid(offset).startsWith(QByteArray::number(object) + " 0 obj\n"));
         }
 
+        // Big enough to be deflated in bands on several cores: still one stream.
+        const QImage banded = roundTrip(write(QStringLiteral("大.png"), encoded(quarters(2400, 1200), "PNG")));
+        QVERIFY(banded.size() == QSize(2400, 1200) && near(banded.pixel(2000, 1100), qRgb(20, 20, 220)));
+
         // The wrapper's name follows the path; wrapping again rewrites it.
         QString wrapper;
         QVERIFY(wrapImageAsPdf(png, &wrapper));
