@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "docs/imageimport.h"
+
 #include <QDir>
 
 namespace {
@@ -50,7 +52,7 @@ bool isCommandLineFile(const QString &argument)
         return false;
     return argument.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
         || argument.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive)
-        || hasWordSuffix(argument);
+        || hasWordSuffix(argument) || isImageFile(argument);
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)

@@ -14,7 +14,8 @@ struct CommandLine
 
 // Whether one argument names a file the command line accepts: never an
 // argument starting with "-"; otherwise a ".pdf", ".dpz", ".docx" or ".doc"
-// suffix in any letter case.
+// suffix in any letter case, or a picture: "Open with" on a photo must not
+// start an empty window.
 bool isCommandLineFile(const QString &argument);
 
 // arguments as QCoreApplication::arguments(): the program itself first.

@@ -5,6 +5,7 @@
 #include "app/theme.h"
 #include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
+#include "docs/imageimport.h"
 #include "docs/workingcopy.h"
 #include "ink/inktoolbar.h"
 #include "pages/homepage.h"
@@ -474,9 +475,9 @@ QString MainWindow::firstDroppablePath(const QMimeData *mime)
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        // Word documents and images join once their converters exist.
+        // Word documents join once their converter exists.
         if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
-            || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive))
+            || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive) || isImageFile(path))
             return path;
     }
     return QString();

@@ -98,7 +98,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Kind { Pdf, Package };
+    enum class Kind { Pdf, Package, Image };
     struct LastRender
     {
         qlonglong ms = 0;

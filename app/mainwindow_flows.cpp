@@ -5,6 +5,7 @@
 #include "app/documenttabstrip.h"
 #include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
+#include "docs/imageimport.h"
 #include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "system/crashreport.h"
@@ -12,6 +13,7 @@
 #include "system/settings.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -87,7 +89,8 @@ void MainWindow::onOpen()
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("打开 PDF / 批注包 / Word 文档"), QString(),
         QStringLiteral("PDF、批注包与 Word (*.pdf *.dpz *.docx *.doc);;PDF 文件 (*.pdf);;批注包 (*.dpz);;"
-                       "Word 文档 (*.docx *.doc);;所有文件 (*.*)"));
+                       "Word 文档 (*.docx *.doc);;")
+            + imageFileFilter() + QStringLiteral(";;所有文件 (*.*)"));
     if (!path.isEmpty())
         openPath(path);
 }
@@ -120,9 +123,10 @@ void MainWindow::openPath(const QString &path)
     QElapsedTimer clock;
     clock.start();
 
-    // Word documents and images are not classified until their converters
-    // exist; they reach the PDF engine, which refuses them with its message.
-    const Kind kind = looksLikePackage(path) ? Kind::Package : Kind::Pdf;
+    // Word documents are not classified until their converter exists; they
+    // reach the PDF engine, which refuses them with its message. An image
+    // wins over a package: its name decides, whatever its first bytes say.
+    const Kind kind = isImageFile(path) ? Kind::Image : looksLikePackage(path) ? Kind::Package : Kind::Pdf;
     const int already = findOpen(path, kind);
     if (already >= 0) {
         m_tabs->setCurrentIndex(already);
@@ -148,10 +152,24 @@ void MainWindow::openPath(const QString &path)
         }
         doc.packagePath = path;
         doc.damagedPackage = !damage.isEmpty();
+    } else if (kind == Kind::Image) {
+        statusBar()->showMessage(QStringLiteral("正在导入图片…"));
+        // Paint the message once; a touch meanwhile must not start a second flow.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QString error;
+        if (!wrapImageAsPdf(path, &doc.pdfPath, &error)) {
+            logInfo(logOpen(), QStringLiteral("图片导入失败：%1（%2）").arg(path, error));
+            statusBar()->showMessage(QStringLiteral("图片导入失败：%1").arg(error), 10000);
+            return;
+        }
+        statusBar()->clearMessage();
+        doc.imageSourcePath = path;
+        doc.displayName = QFileInfo(path).completeBaseName() + QStringLiteral(".dpz");
     } else {
         doc.pdfPath = path;
     }
-    doc.displayName = QFileInfo(path).fileName();
+    if (doc.displayName.isEmpty())
+        doc.displayName = QFileInfo(path).fileName();
     // The source as it is now: the working copy keeps ink drawn on these bytes.
     const QJsonObject fingerprint = sourceFingerprint(path);
 

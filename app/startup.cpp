@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "app/selftestimage.h"
 #include "app/selftestsmoke.h"
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
@@ -67,6 +68,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
     }
     if (name == QLatin1String("--selftest-smoke"))
         return runSmokeSelfTest(argument);
+    if (name == QLatin1String("--selftest-image"))
+        return runImageSelfTest();
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))

@@ -5,7 +5,7 @@
 // Developer measuring switches. Each prints key=value lines on standard
 // output and returns the process exit code.
 int runRenderBench(const QString &file);     // --bench
-int runOpenBench(const QString &file);       // --bench-open
+int runOpenBench(const QString &file);       // --bench-open (PDF, package or picture)
 int runPaintBench(const QString &file);      // --bench-paint
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.

@@ -22,8 +22,8 @@ private slots:
         QTest::newRow("package and word")
             << QStringList{ exe, QStringLiteral("x.DPZ"), QStringLiteral("y.docx"), QStringLiteral("z.Doc") }
             << QStringList{ QStringLiteral("x.DPZ"), QStringLiteral("y.docx"), QStringLiteral("z.Doc") };
-        QTest::newRow("image ignored") << QStringList{ exe, QStringLiteral("photo.png"), QStringLiteral("a.pdf") }
-                                       << QStringList{ QStringLiteral("a.pdf") };
+        QTest::newRow("images qualify") << QStringList{ exe, QStringLiteral("photo.PNG"), QStringLiteral("a.webp") }
+                                        << QStringList{ QStringLiteral("photo.PNG") };
         QTest::newRow("dash is never a file") << QStringList{ exe, QStringLiteral("-x.pdf"), QStringLiteral("-x") }
                                               << QStringList{};
         QTest::newRow("relative kept unchanged")
