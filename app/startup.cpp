@@ -13,6 +13,7 @@
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 #include "system/settings.h"
+#include "system/updatecheck.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -67,6 +68,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
     }
     if (name == QLatin1String("--selftest-smoke"))
         return runSmokeSelfTest(argument);
+    if (name == QLatin1String("--selftest-update"))
+        return runUpdateSelfTest(argument);
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))
