@@ -19,8 +19,9 @@ bool registerFileAssociations(QString *error = nullptr, ForeignFiles foreign = F
 bool unregisterFileAssociations(QString *error = nullptr);
 // The integration files present that the program did not write.
 QStringList foreignAssociationFiles();
-// Opens the desktop's own default-applications settings; false when the
-// desktop offers none that can be found.
+// Whether this desktop has a default-applications settings page we can open,
+// and opening it (false when none could be started).
+bool hasDefaultAppsSettings();
 bool openDefaultAppsSettings();
 
 // On only when the sign-in entry exists and starts exactly this copy.

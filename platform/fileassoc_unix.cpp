@@ -251,9 +251,12 @@ bool unregisterFileAssociations(QString *error)
     return true;
 }
 
-bool openDefaultAppsSettings()
+namespace {
+
+// The desktops' own pages for default programs, most common first: the
+// program found and its arguments, or an empty list.
+QStringList defaultAppsCommand()
 {
-    // The desktops' own pages for default programs, most common first.
     const QList<QStringList> candidates = {
         {QStringLiteral("gnome-control-center"), QStringLiteral("default-apps")},
         {QStringLiteral("systemsettings"), QStringLiteral("kcm_componentchooser")},
@@ -264,10 +267,20 @@ bool openDefaultAppsSettings()
     };
     for (const QStringList &candidate : candidates) {
         const QString tool = QStandardPaths::findExecutable(candidate.first());
-        if (!tool.isEmpty() && QProcess::startDetached(tool, candidate.mid(1)))
-            return true;
+        if (!tool.isEmpty())
+            return QStringList{tool} + candidate.mid(1);
     }
-    return false;
+    return {};
+}
+
+} // namespace
+
+bool hasDefaultAppsSettings() { return !defaultAppsCommand().isEmpty(); }
+
+bool openDefaultAppsSettings()
+{
+    const QStringList command = defaultAppsCommand();
+    return !command.isEmpty() && QProcess::startDetached(command.first(), command.mid(1));
 }
 
 QString sofficeFileName() { return QStringLiteral("soffice"); }
