@@ -160,7 +160,7 @@ void SettingsPage::applyTheme()
             "QPushButton:hover { background: %14; }"
             "QPushButton:pressed { background: %15; }"
             "QPushButton:disabled { color: %16; border-color: %17; }"
-            "QPushButton#settingsPrimary { background: %5; color: %18; border: none; font-weight: 600; }"
+            "QPushButton#settingsPrimary { background: %5; color: %18; border: 1px solid %5; border-radius: %11; font-weight: 600; }"
             "QPushButton#settingsPrimary:hover { background: %19; }"
             "QPushButton#settingsPrimary:disabled { background: %15; color: %16; }"
             "QMenu#settingsSelectMenu { background: %7; color: %2; border: 1px solid %8; padding: %20; }"

@@ -66,6 +66,7 @@ QLabel *SettingsPage::addRow(QFrame *card, Glyph glyph, const QString &title, co
     auto *body = new QLabel(description, row);
     body->setObjectName(QStringLiteral("settingsRowBody"));
     body->setWordWrap(true);
+    body->setTextFormat(Qt::PlainText); // status texts carry paths and release tags
     body->setVisible(!description.isEmpty() || controls.isEmpty());
     texts->addWidget(titleLabel);
     texts->addWidget(body);

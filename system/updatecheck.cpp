@@ -117,6 +117,11 @@ Result interpretAnswer(int httpStatus, const QByteArray &location, const QString
     result.latestTag = tag;
     const QUrl target(locationText, QUrl::TolerantMode);
     result.releasePage = target.isRelative() ? requested.resolved(target) : target;
+    // The page is opened in the browser on a click: never a file or script
+    // address that a host (or anyone in between) slipped into the redirect.
+    const QString scheme = result.releasePage.scheme();
+    if (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
+        result.releasePage = releasesUrl();
     result.status = compareVersions(tag, currentVersion) > 0 ? Result::NewerFound : Result::UpToDate;
     return result;
 }

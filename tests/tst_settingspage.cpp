@@ -70,6 +70,11 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
         QFile::remove(openSettingsStore()->fileName());
+        // Registration and sign-in files of an earlier run in this sandbox.
+        QVERIFY(unregisterFileAssociations());
+        QVERIFY(setAutoStart(false));
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                      + QStringLiteral("/applications/lectern.desktop"));
         setReduceMotion(false);
         recomputeTheme();
         m_window = new MainWindow;

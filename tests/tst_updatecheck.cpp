@@ -121,6 +121,8 @@ private slots:
                                       << "v1.0+build" << "" << "";
         QTest::newRow("six components") << 307 << QByteArray("/o/p/releases/tag/1.2.3.4.5.6") << "1.2.3.4.5"
                                         << 1 << "1.2.3.4.5.6" << "" << "";
+        QTest::newRow("file address") << 302 << QByteArray("file:///etc/releases/tag/v9") << "1.0" << 1 << "v9"
+                                      << UpdateCheck::releasesUrl().toString() << "";
         QTest::newRow("no Location") << 302 << QByteArray() << "1.0" << 2 << "" << "" << noRelease;
         QTest::newRow("300 without Location") << 300 << QByteArray() << "1.0" << 2 << "" << "" << noRelease;
         QTest::newRow("bare v") << 302 << QByteArray("/o/p/releases/tag/v") << "1.0" << 2 << "" << "" << noRelease;
