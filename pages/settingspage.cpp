@@ -109,7 +109,7 @@ void SettingsPage::showCategory(int index)
         return;
     }
     // The new category has to be laid out before it can be captured.
-    m_scroll->widget()->adjustSize();
+    m_scroll->widget()->layout()->activate();
     m_fade->hide();
     const QPixmap after = m_scroll->viewport()->grab();
     m_fade->run(before, after, duration);
