@@ -76,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
     connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
     connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
+    connect(m_settings, &SettingsPage::themeChanged, m_settings, &SettingsPage::applyTheme);
     connect(m_settings, &SettingsPage::statusMessage, this,
             [this](const QString &message) { statusBar()->showMessage(message, 6000); });
     connect(m_settings, &SettingsPage::palmEraserChanged, this, [this] {

@@ -14,6 +14,7 @@
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 #include "system/settings.h"
+#include "system/updatecheck.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -70,6 +71,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
         return runSmokeSelfTest(argument);
     if (name == QLatin1String("--selftest-image"))
         return runImageSelfTest();
+    if (name == QLatin1String("--selftest-update"))
+        return runUpdateSelfTest(argument);
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))

@@ -337,12 +337,17 @@ private slots:
 
         if (!diagnosticLogAvailable(logPath))
             QSKIP("the diagnostic log is not built in this tree yet, so which file opened cannot be read back");
-        QStringList lines = readText(logPath).split(QLatin1Char('\n'));
-        lines.erase(std::remove_if(lines.begin(), lines.end(),
-                                   [](const QString &line) { return line.contains(QStringLiteral("启动：")); }),
-                    lines.end());
-        const QString text = lines.join(QLatin1Char('\n'));
-        QVERIFY2(text.contains(QFileInfo(a).completeBaseName()), qPrintable(text));
+        // The server listens before the first file is opened: give the open
+        // its moment to reach the log.
+        const auto logText = [&] {
+            QStringList lines = readText(logPath).split(QLatin1Char('\n'));
+            lines.erase(std::remove_if(lines.begin(), lines.end(),
+                                       [](const QString &line) { return line.contains(QStringLiteral("启动：")); }),
+                        lines.end());
+            return lines.join(QLatin1Char('\n'));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QFileInfo(a).completeBaseName()), 20000);
+        const QString text = logText();
         QVERIFY2(!text.contains(QFileInfo(b).completeBaseName()), qPrintable(text));
     }
 };
