@@ -89,6 +89,36 @@ void paintStroke(QPainter &painter, const QJsonObject &stroke, const QSize &size
     painter.drawPolyline(points.constData(), int(points.size()));
 }
 
+// The rendering laid on white in place: the pixels of drawing it onto a
+// white image, without a second raster or a format conversion (the engine
+// leaves most of a text page transparent, which takes the fast path).
+void layOnWhite(QImage *image)
+{
+    const bool premultiplied = image->format() == QImage::Format_ARGB32_Premultiplied;
+    if (!premultiplied && image->format() != QImage::Format_ARGB32)
+        image->convertTo(QImage::Format_ARGB32);
+    const int w = image->width();
+    for (int y = 0; y < image->height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image->scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = line[x];
+            const uint a = qAlpha(p);
+            if (a == 255)
+                continue;
+            if (a == 0) {
+                line[x] = 0xffffffffu;
+                continue;
+            }
+            const uint white = 255 - a;
+            const auto over = [a, white, premultiplied](uint c) {
+                return premultiplied ? c + white : (c * a + 255 * white + 127) / 255;
+            };
+            line[x] = qRgb(int(over(uint(qRed(p)))), int(over(uint(qGreen(p)))), int(over(uint(qBlue(p)))));
+        }
+    }
+    image->reinterpretAsFormat(QImage::Format_RGB32);
+}
+
 QString cleanAbsolute(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -138,16 +168,7 @@ void finishExportPage(QImage *image, int page, const QJsonObject &pages)
 {
     if (!image || image->isNull())
         return;
-    // Laying the rendering on white in place (white behind it) gives the
-    // pixels of drawing it onto a white image, without a second raster.
-    if (image->format() != QImage::Format_ARGB32_Premultiplied)
-        image->convertTo(QImage::Format_ARGB32_Premultiplied);
-    {
-        QPainter under(image);
-        under.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-        under.fillRect(image->rect(), Qt::white);
-    }
-    image->reinterpretAsFormat(QImage::Format_RGB32);
+    layOnWhite(image);
 
     const QJsonArray strokes = pages.value(QString::number(page)).toArray();
     if (strokes.isEmpty())

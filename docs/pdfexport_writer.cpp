@@ -125,9 +125,15 @@ public:
 private:
     bool put(const QByteArray &bytes, QString *error)
     {
-        if (m_file->write(bytes) != bytes.size()) {
-            *error = QStringLiteral("写入 %1 失败：%2").arg(m_target, m_file->errorString());
-            return false;
+        // A full disk may first take part of the bytes; writing the rest
+        // then fails with the system's reason.
+        for (qint64 done = 0; done < bytes.size();) {
+            const qint64 n = m_file->write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0) {
+                *error = QStringLiteral("写入 %1 失败：%2").arg(m_target, m_file->errorString());
+                return false;
+            }
+            done += n;
         }
         m_pos += bytes.size();
         return true;
