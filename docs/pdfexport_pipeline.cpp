@@ -159,11 +159,14 @@ bool runExportPipeline(const ExportSource &source, double dpi, ExportSink *sink,
     bool ok = false;
 
     // Progress and the end are posted back to this thread's event loop.
-    const auto onPage = [&context, monitor, count](int done) {
-        if (monitor) {
-            QMetaObject::invokeMethod(&context, [monitor, done, count] { monitor->progress(done, count); },
-                                      Qt::QueuedConnection);
-        }
+    const auto onPage = [&context, &pipe, monitor, count](int done) {
+        if (!monitor)
+            return;
+        QMetaObject::invokeMethod(&context, [&pipe, monitor, done, count] {
+                monitor->progress(done, count);
+                if (monitor->cancelRequested())
+                    pipe.halt();
+            }, Qt::QueuedConnection);
     };
     std::unique_ptr<QThread> renderer(QThread::create([&] { renderAll(source, dpi, &pipe); }));
     std::unique_ptr<QThread> encoder(QThread::create([&] {

@@ -192,7 +192,7 @@ private slots:
     void cancelLeavesNothing()
     {
         const QString source = path(QStringLiteral("cancel.pdf"));
-        QVERIFY(TestUtil::writeA4Pdf(source, 6));
+        QVERIFY(TestUtil::writeA4Pdf(source, 12));
         PdfCanvas canvas;
         QVERIFY(canvas.openPdf(source));
         const QString folder = path(QStringLiteral("cancel"));
