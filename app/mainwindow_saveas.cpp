@@ -175,7 +175,9 @@ bool MainWindow::injectPdf(int index, const QString &target)
 {
     PdfCanvas *canvas = m_canvases.at(index);
     const OpenDocument doc = m_docs.at(index);
-    if (!sourceAmongTargets({target}, {doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}).isEmpty()) {
+    // The package too: a package file named .pdf would otherwise be lost.
+    if (!sourceAmongTargets({target}, {doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath, doc.packagePath})
+             .isEmpty()) {
         logInfo(logSave(), QStringLiteral("拒绝把源文件当作导出目标：%1").arg(target));
         statusBar()->showMessage(QStringLiteral("不能用源文件本身作为导出目标，请换一个文件名"), 8000);
         return false;
