@@ -6,7 +6,7 @@
 
 namespace {
 
-enum class ArgRule { None, Required, OptionalTemp, OptionalFixed };
+enum class ArgRule { None, Required, RequiredPair, OptionalTemp, OptionalFixed };
 
 struct SwitchRule
 {
@@ -35,6 +35,9 @@ constexpr SwitchRule kSwitches[] = {
     { "--selftest-smoke", ArgRule::Required, nullptr },
     { "--selftest-crash", ArgRule::OptionalFixed, "stack" },
     { "--selftest-image", ArgRule::None, nullptr },
+    { "--export-pdf", ArgRule::RequiredPair, nullptr },
+    { "--export-png", ArgRule::RequiredPair, nullptr },
+    { "--bench-export", ArgRule::Required, nullptr },
 };
 
 // Word documents qualify by the same suffix test the Word converter uses.
@@ -76,6 +79,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
             if (!hasNext)
                 continue; // ignored: start-up goes on as if it were absent
             result.switchArgument = args.at(at + 1);
+            break;
+        case ArgRule::RequiredPair:
+            if (at + 2 >= args.size())
+                continue;
+            result.switchArgument = args.at(at + 1);
+            result.secondArgument = args.at(at + 2);
             break;
         case ArgRule::OptionalTemp:
             result.switchArgument = hasNext ? args.at(at + 1) : QDir::tempPath();

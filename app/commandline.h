@@ -10,6 +10,7 @@ struct CommandLine
     QStringList files;      // qualifying file arguments, command-line order, unchanged
     QString devSwitch;      // the switch that runs, empty when none
     QString switchArgument; // its argument (or its default), empty when it takes none
+    QString secondArgument; // the second argument of a switch that takes two
 };
 
 // Whether one argument names a file the command line accepts: never an

@@ -133,6 +133,13 @@ private:
     enum class DamagedChoice { SaveAs, Overwrite, Cancel };
     DamagedChoice askOverwriteDamaged(int index);
 
+    // Save as (mainwindow_saveas.cpp).
+    enum class SaveKind { Package, Pdf, Png };
+    bool askSaveAsTarget(int index, QString *target, SaveKind *kind);
+    bool saveAsPackage(int index, const QString &target);
+    bool injectPdf(int index, const QString &target);
+    bool exportPng(int index, const QString &target);
+
     QStackedWidget *m_stack = nullptr;
     DocumentTabStrip *m_tabs = nullptr;
     HomePage *m_home = nullptr;

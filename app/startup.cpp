@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/cliexport.h"
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/selftestimage.h"
@@ -59,7 +60,7 @@ bool installQtTranslation(QTranslator *translator, const QLocale &locale)
     return QCoreApplication::installTranslator(translator);
 }
 
-int runDeveloperSwitch(const QString &name, const QString &argument)
+int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument)
 {
     if (name == QLatin1String("--probe-touch"))
         return runTouchProbe();
@@ -79,6 +80,10 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
         return runOpenBench(argument);
     if (name == QLatin1String("--bench-paint"))
         return runPaintBench(argument);
+    if (name == QLatin1String("--export-pdf") || name == QLatin1String("--export-png"))
+        return runExportSwitch(name, argument, secondArgument);
+    if (name == QLatin1String("--bench-export"))
+        return runExportBench(argument);
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }
@@ -121,7 +126,8 @@ int runApplication(int argc, char **argv)
     const CommandLine commandLine = parseCommandLine(arguments);
     if (!commandLine.devSwitch.isEmpty()) {
         attachParentConsole();
-        return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument);
+        return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,
+                                  commandLine.secondArgument);
     }
 
     if (forwardToRunningInstance(commandLine.files))

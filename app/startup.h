@@ -8,9 +8,10 @@ class QTranslator;
 // The whole start-up sequence of the program; returns the process exit code.
 int runApplication(int argc, char **argv);
 
-// Runs the developer switch name with its argument (needs the application
-// object); returns its exit code.
-int runDeveloperSwitch(const QString &name, const QString &argument);
+// Runs the developer switch name with its argument (and the second one of a
+// switch that takes two; needs the application object); returns its exit code.
+int runDeveloperSwitch(const QString &name, const QString &argument,
+                       const QString &secondArgument = QString());
 
 // Qt's own dialogs in the user's language: loads "qtbase_<locale>" from Qt's
 // translations folder and installs it only when it loaded.

@@ -103,11 +103,12 @@ private slots:
     void everySwitchIsRecognised()
     {
         const QStringList names = developerSwitchNames();
-        QCOMPARE(names.size(), 18);
+        QCOMPARE(names.size(), 21);
         QCOMPARE(names.first(), QStringLiteral("--probe-touch"));
         for (const QString &name : names) {
-            // Give every switch an argument so the required ones run too.
-            const CommandLine line = parseCommandLine({ QStringLiteral("lectern"), name, QStringLiteral("x.pdf") });
+            // Give every switch two arguments so the required ones run too.
+            const CommandLine line = parseCommandLine(
+                { QStringLiteral("lectern"), name, QStringLiteral("x.pdf"), QStringLiteral("y.pdf") });
             QCOMPARE(line.devSwitch, name);
         }
     }

@@ -1,0 +1,116 @@
+#include "app/cliexport.h"
+
+#include "canvas/pdfcanvas.h"
+#include "docs/package.h"
+#include "docs/pdfexport.h"
+#include "docs/workingcopy.h"
+#include "system/diaglog.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QString logSave()
+{
+    return QStringLiteral("save");
+}
+
+void printOut(const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+int fail(const QString &message)
+{
+    std::fputs((message + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+    return 1;
+}
+
+// The document as the open flow would show it, in a canvas that is never
+// shown. Packages bring their own ink; a plain PDF has none (the working
+// copy's ink belongs to the window's session, not to a scripted export).
+// Images and Word documents will be turned into PDFs here, as the open flow
+// does, once their converters exist; until then the PDF engine refuses them.
+bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QString *error)
+{
+    QJsonObject ink;
+    *pdfPath = input;
+    if (looksLikePackage(input)) {
+        QByteArray pdf;
+        QString message;
+        if (!readPackage(input, &pdf, &ink, &message)) {
+            *error = QStringLiteral("打开失败：%1").arg(message);
+            return false;
+        }
+        if (!extractPackagePdf(input, pdf, pdfPath, &message)) {
+            *error = QStringLiteral("打开失败：无法写入临时文件");
+            return false;
+        }
+    }
+    QString message;
+    if (!canvas->openPdf(*pdfPath, &message)) {
+        *error = QStringLiteral("打开失败：%1").arg(message);
+        return false;
+    }
+    if (!ink.isEmpty())
+        canvas->importAnnotations(ink);
+    return true;
+}
+
+} // namespace
+
+int runExportSwitch(const QString &name, const QString &input, const QString &output)
+{
+    const bool pdf = name == QLatin1String("--export-pdf");
+    auto canvas = std::make_unique<PdfCanvas>();
+    QString pdfPath;
+    QString error;
+    if (!loadForExport(input, canvas.get(), &pdfPath, &error)) {
+        logInfo(QStringLiteral("open"), QStringLiteral("命令行导出：%1（%2）").arg(input, error));
+        return fail(error);
+    }
+    const QStringList sources{input, pdfPath};
+
+    if (pdf) {
+        if (!sourceAmongTargets({output}, sources).isEmpty()) {
+            logInfo(logSave(), QStringLiteral("拒绝把源文件当作导出目标：%1").arg(output));
+            return fail(QStringLiteral("不能用源文件本身作为导出目标，请换一个文件名"));
+        }
+        if (!exportInjectedPdf(canvas.get(), output, &error, kDefaultPdfDpi)) {
+            logInfo(logSave(), QStringLiteral("注入 PDF 失败：%1（%2）").arg(output, error));
+            return fail(QStringLiteral("导出失败：%1").arg(error));
+        }
+        logInfo(logSave(), QStringLiteral("命令行注入 PDF %1：%2 页").arg(output).arg(canvas->pageCount()));
+        printOut(QDir::toNativeSeparators(output));
+        return 0;
+    }
+
+    QString base = output;
+    if (base.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+        base.chop(4);
+    const int count = canvas->pageCount();
+    QStringList names;
+    for (int k = 1; k <= count; ++k)
+        names.append(pngPageName(base, k, count));
+    const QString clash = sourceAmongTargets(names, sources);
+    if (!clash.isEmpty()) {
+        logInfo(logSave(), QStringLiteral("拒绝把源文件当作导出目标：%1").arg(clash));
+        return fail(QStringLiteral("不能用源文件本身作为导出目标，请换个文件名"));
+    }
+    QStringList written;
+    if (exportPngPages(canvas.get(), base, &error, kDefaultPngDpi, nullptr, &written) < 0) {
+        logInfo(logSave(), QStringLiteral("导出 PNG 失败：%1（%2）").arg(output, error));
+        return fail(QStringLiteral("导出失败：%1").arg(error));
+    }
+    logInfo(logSave(), QStringLiteral("命令行导出 PNG %1：%2 张").arg(output).arg(written.size()));
+    for (const QString &file : std::as_const(written))
+        printOut(QDir::toNativeSeparators(file));
+    return 0;
+}

@@ -1,0 +1,246 @@
+// Save as: a package, an injected PDF or one PNG per page.
+#include "app/mainwindow.h"
+
+#include "app/documentwriter.h"
+#include "app/exportprogress.h"
+#include "canvas/pdfcanvas.h"
+#include "docs/package.h"
+#include "docs/pdfexport.h"
+#include "docs/workingcopy.h"
+#include "system/diaglog.h"
+#include "system/settings.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStatusBar>
+
+namespace {
+
+const QString kPackageFilter = QStringLiteral("打包保存 (*.dpz)");
+const QString kPdfFilter = QStringLiteral("注入 PDF (*.pdf)");
+const QString kPngFilter = QStringLiteral("导出 PNG 图片 (*.png)");
+
+QString logSave()
+{
+    return QStringLiteral("save");
+}
+
+QString proposedName(const QString &base, const QString &filter)
+{
+    if (filter.contains(QStringLiteral("*.png")))
+        return base + QStringLiteral("-1.png");
+    if (filter.contains(QStringLiteral("*.pdf")))
+        return base + QStringLiteral("-已批注.pdf");
+    return base + QStringLiteral(".dpz");
+}
+
+// The PDF bytes to save with doc's ink. An extracted package PDF that
+// vanished while the document was open is extracted again first.
+bool readDocumentPdf(const OpenDocument &doc, QByteArray *bytes)
+{
+    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    QFile file(doc.pdfPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = file.readAll();
+    return !bytes->isEmpty();
+}
+
+} // namespace
+
+bool MainWindow::saveAs(int index)
+{
+    if (index < 0 || index >= m_docs.size() || !m_canvases.at(index)->hasDocument())
+        return false;
+    QString target;
+    SaveKind kind = SaveKind::Package;
+    if (!askSaveAsTarget(index, &target, &kind))
+        return false;
+    // The dialog ran an event loop: the document may have gone meanwhile.
+    if (index >= m_docs.size())
+        return false;
+    switch (kind) {
+    case SaveKind::Png:
+        return exportPng(index, target);
+    case SaveKind::Pdf:
+        return injectPdf(index, target);
+    case SaveKind::Package:
+        break;
+    }
+    return saveAsPackage(index, target);
+}
+
+bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
+{
+    const OpenDocument &doc = m_docs.at(index);
+    QString reference;
+    for (const QString &candidate : {doc.packagePath, doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
+        if (!candidate.isEmpty()) {
+            reference = candidate;
+            break;
+        }
+    }
+    const QString saveFolder = defaultSavePath();
+    const QString folder = !saveFolder.isEmpty() && QFileInfo(saveFolder).isDir()
+                               ? saveFolder
+                               : QFileInfo(reference).absolutePath();
+    QString base = QFileInfo(reference).completeBaseName();
+    if (base.isEmpty())
+        base = QStringLiteral("未命名");
+
+    const QStringList filters{kPackageFilter, kPdfFilter, kPngFilter};
+    QFileDialog dialog(this, QStringLiteral("另存为"), folder);
+    dialog.setObjectName(QStringLiteral("saveAsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("保存类型（注入 PDF 适合分享；PNG 每页导出一张）"));
+    dialog.selectFile(proposedName(base, filters.first()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, base](const QString &filter) { dialog.selectFile(proposedName(base, filter)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    QString chosen = dialog.selectedFiles().constFirst();
+    if (chosen.isEmpty())
+        return false;
+    const QString filter = dialog.selectedNameFilter();
+    QString suffix = QStringLiteral(".dpz");
+    *kind = SaveKind::Package;
+    if (filter == kPngFilter) {
+        *kind = SaveKind::Png;
+        suffix = QStringLiteral(".png");
+    } else if (filter == kPdfFilter) {
+        *kind = SaveKind::Pdf;
+        suffix = QStringLiteral(".pdf");
+    }
+    if (!chosen.endsWith(suffix, Qt::CaseInsensitive))
+        chosen += suffix;
+    *target = chosen;
+    return true;
+}
+
+bool MainWindow::exportPng(int index, const QString &target)
+{
+    PdfCanvas *canvas = m_canvases.at(index);
+    const OpenDocument doc = m_docs.at(index);
+    QString base = target;
+    if (base.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+        base.chop(4);
+    const int count = std::max(canvas->pageCount(), 1);
+    QStringList names;
+    for (int k = 1; k <= count; ++k)
+        names.append(pngPageName(base, k, count));
+    const QString clash = sourceAmongTargets(names, {doc.imageSourcePath, doc.pdfPath, doc.packagePath});
+    if (!clash.isEmpty()) {
+        logInfo(logSave(), QStringLiteral("拒绝把源文件当作导出目标：%1").arg(clash));
+        statusBar()->showMessage(QStringLiteral("不能用源文件本身作为导出目标，请换个文件名"), 8000);
+        return false;
+    }
+
+    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    int written = -1;
+    {
+        ExportProgress progress(this, canvas->pageCount());
+        written = exportPngPages(canvas, base, &error, kDefaultPngDpi, &progress);
+    }
+    if (written < 0 && error == exportCancelledText()) {
+        logInfo(logSave(), QStringLiteral("导出 PNG 已取消：%1").arg(target));
+        statusBar()->showMessage(exportCancelledText(), 4000);
+        return false;
+    }
+    if (written < 0) {
+        logInfo(logSave(), QStringLiteral("导出 PNG 失败：%1（%2）").arg(target, error));
+        QMessageBox::warning(this, QStringLiteral("导出失败"), error, QMessageBox::Ok);
+        return false;
+    }
+    logInfo(logSave(), QStringLiteral("导出 PNG %1：%2 张，%3 ms")
+                          .arg(QFileInfo(target).fileName())
+                          .arg(written)
+                          .arg(clock.elapsed()));
+    const QString shown = written == 1
+        ? QStringLiteral("已导出 %1").arg(QFileInfo(pngPageName(base, 1, 1)).fileName())
+        : QStringLiteral("已导出 %1 张 PNG：%2-1.png …").arg(written).arg(QFileInfo(base).completeBaseName());
+    statusBar()->showMessage(shown, 6000);
+    return true;
+}
+
+bool MainWindow::injectPdf(int index, const QString &target)
+{
+    PdfCanvas *canvas = m_canvases.at(index);
+    const OpenDocument doc = m_docs.at(index);
+    // The package too: a package file named .pdf would otherwise be lost.
+    if (!sourceAmongTargets({target}, {doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath, doc.packagePath})
+             .isEmpty()) {
+        logInfo(logSave(), QStringLiteral("拒绝把源文件当作导出目标：%1").arg(target));
+        statusBar()->showMessage(QStringLiteral("不能用源文件本身作为导出目标，请换一个文件名"), 8000);
+        return false;
+    }
+
+    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    bool ok = false;
+    {
+        ExportProgress progress(this, canvas->pageCount());
+        ok = exportInjectedPdf(canvas, target, &error, kDefaultPdfDpi, &progress);
+    }
+    if (!ok && error == exportCancelledText()) {
+        logInfo(logSave(), QStringLiteral("注入 PDF 已取消：%1").arg(target));
+        statusBar()->showMessage(exportCancelledText(), 4000);
+        return false;
+    }
+    if (!ok) {
+        logInfo(logSave(), QStringLiteral("注入 PDF 失败：%1（%2）").arg(target, error));
+        showSaveFailure(error);
+        return false;
+    }
+    const QFileInfo written(target);
+    logInfo(logSave(), QStringLiteral("注入 PDF %1：%2 页，%3 KB，%4 ms")
+                          .arg(written.fileName())
+                          .arg(canvas->pageCount())
+                          .arg(written.size() / 1024)
+                          .arg(clock.elapsed()));
+    markClean(index);
+    statusBar()->showMessage(QStringLiteral("已注入 PDF %1").arg(written.fileName()), 4000);
+    return true;
+}
+
+bool MainWindow::saveAsPackage(int index, const QString &target)
+{
+    PdfCanvas *canvas = m_canvases.at(index);
+    const OpenDocument doc = m_docs.at(index);
+    QByteArray pdf;
+    if (!readDocumentPdf(doc, &pdf)) {
+        logInfo(logSave(), QStringLiteral("读取源 PDF 失败：%1").arg(doc.pdfPath));
+        showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
+        return false;
+    }
+    QString error;
+    if (!writePackage(target, pdf, canvas->exportAnnotations(), &error)) {
+        logInfo(logSave(), QStringLiteral("保存批注包失败：%1（%2）").arg(target, error));
+        showSaveFailure(error);
+        return false;
+    }
+    const QFileInfo written(target);
+    logInfo(logSave(), QStringLiteral("保存批注包 %1：%2 KB，批注 %3 条")
+                          .arg(written.fileName())
+                          .arg(written.size() / 1024)
+                          .arg(canvas->strokeCount()));
+    OpenDocument &record = m_docs[index];
+    record.packagePath = target;
+    record.displayName = written.fileName();
+    record.damagedPackage = false;
+    markClean(index);
+    m_writer->savedToPackage(canvas, target);
+    refreshTitle();
+    statusBar()->showMessage(QStringLiteral("已打包保存 %1").arg(record.displayName), 4000);
+    return true;
+}
