@@ -1,6 +1,7 @@
 #include "app/cliexport.h"
 
 #include "canvas/pdfcanvas.h"
+#include "docs/imageimport.h"
 #include "docs/package.h"
 #include "docs/pdfexport.h"
 #include "docs/workingcopy.h"
@@ -36,13 +37,18 @@ int fail(const QString &message)
 // The document as the open flow would show it, in a canvas that is never
 // shown. Packages bring their own ink; a plain PDF has none (the working
 // copy's ink belongs to the window's session, not to a scripted export).
-// Images and Word documents will be turned into PDFs here, as the open flow
-// does, once their converters exist; until then the PDF engine refuses them.
+// Pictures are wrapped into a one-page PDF first, as the open flow does.
 bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QString *error)
 {
     QJsonObject ink;
     *pdfPath = input;
-    if (looksLikePackage(input)) {
+    if (isImageFile(input)) {
+        QString message;
+        if (!wrapImageAsPdf(input, pdfPath, &message)) {
+            *error = QStringLiteral("图片导入失败：%1").arg(message);
+            return false;
+        }
+    } else if (looksLikePackage(input)) {
         QByteArray pdf;
         QString message;
         if (!readPackage(input, &pdf, &ink, &message)) {

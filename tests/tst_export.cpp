@@ -237,6 +237,18 @@ private slots:
         const QColor ink(QImage(base + QStringLiteral("-2.png")).pixel(397, 1010));
         QVERIFY2(ink.blue() > 180 && ink.red() < 90, qPrintable(ink.name()));
 
+        // A picture goes through its wrapper: 800 x 600 pixels come back at 96 dpi.
+        const QString picture = path(QStringLiteral("photo.png"));
+        QImage drawn(800, 600, QImage::Format_RGB32);
+        drawn.fill(Qt::white);
+        drawn.setPixel(700, 500, qRgb(0, 0, 0));
+        QVERIFY(drawn.save(picture));
+        const QString photoBase = path(QStringLiteral("photo-page"));
+        run = runLectern({QStringLiteral("--export-png"), picture, photoBase});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QStringList{photoBase + QStringLiteral("-1.png")});
+        QCOMPARE(QImage(photoBase + QStringLiteral("-1.png")).size(), QSize(800, 600));
+
         run = runLectern({QStringLiteral("--export-pdf"), path(QStringLiteral("missing.pdf")), out});
         QCOMPARE(run.code, 1);
         QVERIFY(run.out.isEmpty());
