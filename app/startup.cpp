@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "app/selftestdocx.h"
 #include "app/selftestsmoke.h"
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
@@ -67,10 +68,14 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
     }
     if (name == QLatin1String("--selftest-smoke"))
         return runSmokeSelfTest(argument);
+    if (name == QLatin1String("--selftest-docx"))
+        return runDocxSelfTest();
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))
         return runOpenBench(argument);
+    if (name == QLatin1String("--bench-docx"))
+        return runDocxBench(argument);
     if (name == QLatin1String("--bench-paint"))
         return runPaintBench(argument);
     qWarning("%s: not available", qPrintable(name));
