@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -23,6 +24,33 @@ bool isWordDocument(const QString &path)
 {
     return path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive)
         || path.endsWith(QStringLiteral(".doc"), Qt::CaseInsensitive);
+}
+
+QString wordContentProblem(const QString &source)
+{
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取 Word 文档：%1").arg(source);
+    if (file.size() == 0)
+        return QStringLiteral("Word 文档是空的（0 字节）：%1").arg(source);
+    const QByteArray head = file.read(512);
+    static const QByteArray kOle("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    if (head.startsWith(kOle) || head.startsWith("{\\rtf"))
+        return QString();
+    if (head.startsWith("PK\x03\x04")) {
+        // Entry names are listed in the central directory at the end.
+        constexpr qint64 kTail = 1 << 20;
+        file.seek(qMax<qint64>(0, file.size() - kTail));
+        if (file.read(kTail).contains("word/document"))
+            return QString();
+        return QStringLiteral("不是有效的 Word 文档（压缩包里没有 Word 正文）：%1").arg(source);
+    }
+    QByteArray text = head;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.mid(3);
+    if (text.trimmed().startsWith('<'))
+        return QString();
+    return QStringLiteral("不是有效的 Word 文档：%1").arg(source);
 }
 
 QString findSoffice()

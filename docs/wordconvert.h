@@ -15,6 +15,12 @@ enum class WordEngine { None = 0, Word = 1, LibreOffice = 2 };
 // ".docx" or ".doc", letter case ignored.
 bool isWordDocument(const QString &path);
 
+// Empty when the bytes of source can be a Word document: a ZIP holding
+// "word/document.xml", an OLE compound file (.doc, or a protected .docx),
+// RTF, or XML/HTML text, as Word itself saves them. Otherwise the message.
+// LibreOffice would turn anything else into a PDF of junk text.
+QString wordContentProblem(const QString &source);
+
 // The soffice program to run, with native separators; empty when none.
 // Looked up afresh at every call (the setting may have changed).
 QString findSoffice();

@@ -120,6 +120,9 @@ QString WordConvertJob::prepare()
     }
     if (!QFileInfo(m_source).isFile())
         return QStringLiteral("源文件不存在：%1").arg(m_source);
+    const QString content = wordContentProblem(m_source);
+    if (!content.isEmpty())
+        return content;
     if (tempFolder().isEmpty() || !QDir().mkpath(tempFolder()))
         return QStringLiteral("无法创建临时目录：%1").arg(tempFolder());
     m_partialPath = m_cachePath + QStringLiteral(".part");
@@ -187,13 +190,18 @@ QString WordConvertJob::startLibreOffice()
     m_startTimer.start(m_limits.startMs);
     m_finishTimer.start(m_limits.finishMs);
     m_process->start(m_soffice, arguments);
+    // Known once forked, before started() arrives: a cancel in between must
+    // still reach the whole group.
+    if (m_process)
+        m_groupLeader = m_process->processId();
     return QString();
 }
 
 void WordConvertJob::onStarted()
 {
     m_startTimer.stop();
-    m_groupLeader = m_process->processId();
+    if (m_process->processId() > 0)
+        m_groupLeader = m_process->processId();
 }
 
 void WordConvertJob::onStartTimeout()

@@ -142,6 +142,21 @@ private slots:
         QVERIFY(!convertWordToPdf(m_dir.filePath(QStringLiteral("x.pdf")), &pdf, &error));
         QVERIFY(pdf.isEmpty());
         QCOMPARE(error, QStringLiteral("不是 Word 文档：%1").arg(m_dir.filePath(QStringLiteral("x.pdf"))));
+        // Bytes no Word would open are refused before LibreOffice turns
+        // them into a PDF of junk.
+        const QList<QPair<QString, QByteArray>> junk{
+            {QStringLiteral("empty.doc"), QByteArray()},
+            {QStringLiteral("text.docx"), QByteArrayLiteral("just text")},
+            {QStringLiteral("zip.docx"), QByteArrayLiteral("PK\x03\x04 no word parts here")}};
+        for (const auto &[name, bytes] : junk) {
+            QFile file(m_dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            file.close();
+            QVERIFY(!convertWordToPdf(file.fileName(), &pdf, &error));
+            QVERIFY2(error.contains(QStringLiteral("Word 文档")) && error.endsWith(file.fileName()),
+                     qPrintable(error));
+        }
         const QString missing = m_dir.filePath(QStringLiteral("missing.docx"));
         QVERIFY(!convertWordToPdf(missing, &pdf, &error));
         QCOMPARE(error, QStringLiteral("源文件不存在：%1").arg(missing));

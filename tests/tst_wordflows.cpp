@@ -108,7 +108,7 @@ private slots:
         window.openPath(m_docx); // joins the running conversion
         QCOMPARE(conversions->runningCount(), 1);
         QCOMPARE(conversions->job(m_docx), job);
-        QTRY_VERIFY_WITH_TIMEOUT(job->processId() > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(runs() == 1, 5000);
         const qint64 pid = job->processId();
 
         QTest::mouseClick(conversions->cancelButton(), Qt::LeftButton);
@@ -121,11 +121,12 @@ private slots:
 
         // Closing the window while converting ends LibreOffice too.
         window.openPath(m_docx);
-        QTRY_VERIFY_WITH_TIMEOUT(conversions->job(m_docx) && conversions->job(m_docx)->processId() > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(runs() == 2, 5000);
+        const qint64 second = conversions->job(m_docx)->processId();
         QVERIFY(window.close());
         QCOMPARE(conversions->runningCount(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(second), 5000);
         QVERIFY(!leftBehind());
-        QCOMPARE(runs(), 2);
     }
 
     void dropOpensTheConvertedDocumentOnce()
