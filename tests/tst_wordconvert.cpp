@@ -157,6 +157,15 @@ private slots:
             QVERIFY2(error.contains(QStringLiteral("Word 文档")) && error.endsWith(file.fileName()),
                      qPrintable(error));
         }
+        // A temp folder that cannot be made (under a regular file).
+        const QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", m_docx.toUtf8() + "/tmp");
+        QVERIFY(!convertWordToPdf(m_docx, &pdf, &error));
+        if (tmp.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmp);
+        QVERIFY2(error.startsWith(QStringLiteral("无法创建临时目录：")), qPrintable(error));
         const QString missing = m_dir.filePath(QStringLiteral("missing.docx"));
         QVERIFY(!convertWordToPdf(missing, &pdf, &error));
         QCOMPARE(error, QStringLiteral("源文件不存在：%1").arg(missing));
