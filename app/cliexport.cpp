@@ -4,6 +4,7 @@
 #include "docs/imageimport.h"
 #include "docs/package.h"
 #include "docs/pdfexport.h"
+#include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
 #include "system/diaglog.h"
 
@@ -37,12 +38,23 @@ int fail(const QString &message)
 // The document as the open flow would show it, in a canvas that is never
 // shown. Packages bring their own ink; a plain PDF has none (the working
 // copy's ink belongs to the window's session, not to a scripted export).
-// Pictures are wrapped into a one-page PDF first, as the open flow does.
+// Word documents are converted and pictures wrapped into a one-page PDF
+// first, as the open flow does (the conversion blocks: there is no window).
 bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QString *error)
 {
     QJsonObject ink;
     *pdfPath = input;
-    if (isImageFile(input)) {
+    if (isWordDocument(input)) {
+        if (!hasConverter()) {
+            *error = QStringLiteral("未检测到 Word/WPS 或 LibreOffice，无法打开该 Word 文档（可先另存为 PDF）");
+            return false;
+        }
+        QString message;
+        if (!convertWordToPdf(input, pdfPath, &message)) {
+            *error = QStringLiteral("转换失败：%1").arg(message);
+            return false;
+        }
+    } else if (isImageFile(input)) {
         QString message;
         if (!wrapImageAsPdf(input, pdfPath, &message)) {
             *error = QStringLiteral("图片导入失败：%1").arg(message);

@@ -4,8 +4,10 @@
 #include "app/documenttabstrip.h"
 #include "app/theme.h"
 #include "app/uimetrics.h"
+#include "app/wordconversion.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/imageimport.h"
+#include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
 #include "ink/inktoolbar.h"
 #include "pages/homepage.h"
@@ -180,6 +182,9 @@ void MainWindow::buildStatusBar()
     statusBar()->setSizeGripEnabled(false);
     for (QLabel *label : {m_pageLabel, m_renderLabel, m_strokesLabel, m_memLabel})
         statusBar()->addWidget(label, 0);
+    m_conversions = new WordConversions(statusBar(), this);
+    connect(m_conversions, &WordConversions::finished, this, &MainWindow::onWordConverted);
+    statusBar()->addPermanentWidget(m_conversions->indicator(), 0);
 }
 
 void MainWindow::placeInitialGeometry()
@@ -476,9 +481,9 @@ QString MainWindow::firstDroppablePath(const QMimeData *mime)
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        // Word documents join once their converter exists.
         if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
-            || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive) || isImageFile(path))
+            || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive) || isImageFile(path)
+            || isWordDocument(path))
             return path;
     }
     return QString();

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
+#include "docs/package.h"
 #include "docs/workingcopy.h"
 
 #include <QMainWindow>
@@ -18,6 +20,8 @@ class QStackedWidget;
 class QTimer;
 class SettingsPage;
 class WorkingCopyWriter;
+class WordConversions;
+struct WordConversionResult;
 
 // One per tab, parallel to the list of canvases and the tabs.
 struct OpenDocument
@@ -61,6 +65,7 @@ public:
     bool homeShowing() const { return m_homeShowing; }
     bool settingsShowing() const { return m_settingsShowing; }
     WorkingCopyWriter *workingCopyWriter() const { return m_writer; }
+    WordConversions *wordConversions() const { return m_conversions; }
     QLabel *pageLabel() const { return m_pageLabel; }
     QLabel *renderLabel() const { return m_renderLabel; }
     QLabel *strokesLabel() const { return m_strokesLabel; }
@@ -98,7 +103,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Kind { Pdf, Package, Image };
+    enum class Kind { Pdf, Package, Word, Image };
     struct LastRender
     {
         qlonglong ms = 0;
@@ -124,6 +129,12 @@ private:
 
     // Flows (mainwindow_flows.cpp).
     int findOpen(const QString &path, Kind kind) const;
+    // The load step every kind ends in, once its PDF is at doc.pdfPath:
+    // canvas, restore, recent list, record and tab.
+    void loadDocument(const QString &path, Kind kind, OpenDocument doc, const QJsonObject &packageInk,
+                      const QList<PackageDamage> &damage, const QElapsedTimer &clock);
+    void openWordDocument(const QString &path, const QElapsedTimer &clock);
+    void onWordConverted(const WordConversionResult &result);
     bool confirmClose(int index);
     void removeDocument(int index);
     CloseChoice askCloseChoice(int index);
@@ -153,6 +164,7 @@ private:
     QTimer *m_idleTimer = nullptr;
     QTimer *m_tempTimer = nullptr;
     WorkingCopyWriter *m_writer = nullptr;
+    WordConversions *m_conversions = nullptr;
 
     QList<PdfCanvas *> m_canvases;
     QList<OpenDocument> m_docs;

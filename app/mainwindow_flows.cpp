@@ -4,9 +4,12 @@
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
 #include "app/uimetrics.h"
+#include "app/wordconversion.h"
+#include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/imageimport.h"
 #include "docs/package.h"
+#include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
@@ -14,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,6 +29,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -123,10 +128,12 @@ void MainWindow::openPath(const QString &path)
     QElapsedTimer clock;
     clock.start();
 
-    // Word documents are not classified until their converter exists; they
-    // reach the PDF engine, which refuses them with its message. An image
-    // wins over a package: its name decides, whatever its first bytes say.
-    const Kind kind = isImageFile(path) ? Kind::Image : looksLikePackage(path) ? Kind::Package : Kind::Pdf;
+    // By name first: a .docx is a ZIP and would pass the package test, and a
+    // picture's name decides whatever its first bytes say.
+    const Kind kind = isWordDocument(path) ? Kind::Word
+                      : isImageFile(path)  ? Kind::Image
+                      : looksLikePackage(path) ? Kind::Package
+                                              : Kind::Pdf;
     const int already = findOpen(path, kind);
     if (already >= 0) {
         m_tabs->setCurrentIndex(already);
@@ -134,6 +141,10 @@ void MainWindow::openPath(const QString &path)
         return;
     }
 
+    if (kind == Kind::Word) {
+        openWordDocument(path, clock);
+        return;
+    }
     OpenDocument doc;
     QJsonObject packageInk;
     QList<PackageDamage> damage;
@@ -170,6 +181,80 @@ void MainWindow::openPath(const QString &path)
     }
     if (doc.displayName.isEmpty())
         doc.displayName = QFileInfo(path).fileName();
+    loadDocument(path, kind, doc, packageInk, damage, clock);
+}
+
+void MainWindow::openWordDocument(const QString &path, const QElapsedTimer &clock)
+{
+    const auto openElsewhere = [&path] {
+        logInfo(logOpen(), QStringLiteral("Word 文档交给系统默认程序：%1").arg(path));
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+    switch (wordOpenMode()) {
+    case 2:
+        openElsewhere();
+        return;
+    case 0:
+        switch (WordQuestion::ask(QFileInfo(path).fileName(), this)) {
+        case WordQuestion::NoChoice:
+            return;
+        case WordQuestion::OpenInWord:
+            openElsewhere();
+            return;
+        case WordQuestion::Annotate:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    if (!hasConverter()) {
+        logInfo(logOpen(), QStringLiteral("Word 文档打开失败：未检测到 Word/WPS 或 LibreOffice（%1）").arg(path));
+        statusBar()->showMessage(
+            QStringLiteral("未检测到 Word/WPS 或 LibreOffice，无法打开该 Word 文档（可先另存为 PDF）"), 8000);
+        return;
+    }
+    // The conversion runs beside the event loop: the window keeps painting
+    // and the other tabs keep working until onWordConverted.
+    WordConversionResult done;
+    if (m_conversions->start(path, clock, &done) == WordConversions::Start::Done)
+        onWordConverted(done);
+}
+
+void MainWindow::onWordConverted(const WordConversionResult &result)
+{
+    const QString &path = result.source;
+    if (result.cancelled) {
+        statusBar()->showMessage(QStringLiteral("已取消转换：%1").arg(QFileInfo(path).fileName()), 4000);
+        return;
+    }
+    if (!result.ok) {
+        logInfo(logOpen(), QStringLiteral("Word 文档转换失败：%1（%2）").arg(path, result.error));
+        const QString hint = isWordDefaultForDocx()
+            ? QStringLiteral("Word 里可能有对话框或卡住的实例：请关闭所有 Word 窗口（或重启）后重试")
+            : QStringLiteral("请把 .docx 的默认程序设为 Word（设置 → 默认应用），或先用「用 Word 打开」");
+        statusBar()->showMessage(QStringLiteral("转换失败：%1").arg(result.error) + QStringLiteral("。") + hint,
+                                 12000);
+        return;
+    }
+    // Opened meanwhile by another route (the converted PDF is a different
+    // document; only the Word source itself counts).
+    const int already = findOpen(path, Kind::Word);
+    if (already >= 0) {
+        m_tabs->setCurrentIndex(already);
+        onTabCurrentChanged(already);
+        return;
+    }
+    OpenDocument doc;
+    doc.wordSourcePath = path;
+    doc.pdfPath = result.pdfPath;
+    doc.displayName = QFileInfo(path).completeBaseName() + QStringLiteral(".dpz");
+    loadDocument(path, Kind::Word, doc, QJsonObject(), {}, result.clock);
+}
+
+void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, const QJsonObject &packageInk,
+                              const QList<PackageDamage> &damage, const QElapsedTimer &clock)
+{
     // The source as it is now: the working copy keeps ink drawn on these bytes.
     const QJsonObject fingerprint = sourceFingerprint(path);
 
@@ -199,7 +284,7 @@ void MainWindow::openPath(const QString &path)
         statusTimeout = restore.statusTimeoutMs;
         if (!damage.isEmpty()) {
             QStringList entries;
-            for (const PackageDamage &d : std::as_const(damage)) {
+            for (const PackageDamage &d : damage) {
                 logInfo(logOpen(), QStringLiteral("批注包已损坏：%1（%2）").arg(path, d.describe()));
                 if (!entries.contains(d.entry))
                     entries.append(d.entry);
@@ -454,6 +539,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
             return;
         }
     }
+    // A conversion still running would only open a tab nobody sees.
+    m_conversions->cancelAll();
     // Every document the teacher kept has its newest ink in its working copy.
     for (PdfCanvas *canvas : std::as_const(m_canvases))
         m_writer->flush(canvas);

@@ -4,6 +4,7 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "app/selftestimage.h"
+#include "app/selftestdocx.h"
 #include "app/selftestsmoke.h"
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
@@ -74,10 +75,14 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runImageSelfTest();
     if (name == QLatin1String("--selftest-update"))
         return runUpdateSelfTest(argument);
+    if (name == QLatin1String("--selftest-docx"))
+        return runDocxSelfTest();
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))
         return runOpenBench(argument);
+    if (name == QLatin1String("--bench-docx"))
+        return runDocxBench(argument);
     if (name == QLatin1String("--bench-paint"))
         return runPaintBench(argument);
     if (name == QLatin1String("--export-pdf") || name == QLatin1String("--export-png"))

@@ -8,6 +8,7 @@ int runRenderBench(const QString &file);     // --bench
 int runOpenBench(const QString &file);       // --bench-open (PDF, package or picture)
 int runPaintBench(const QString &file);      // --bench-paint
 int runExportBench(const QString &file);     // --bench-export
+int runDocxBench(const QString &file);       // --bench-docx
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.
 int runGridBench(const QString &file);
