@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPdfDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -191,6 +192,17 @@ private slots:
         QString again;
         QVERIFY(convertWordToPdf(m_docx, &again, &error));
         QCOMPARE(again, pdf);
+        QVERIFY(!QFile::exists(marker));
+
+        // The command-line export opens the document as the window does.
+        const QString exported = m_dir.filePath(QStringLiteral("exported.pdf"));
+        QProcess cli;
+        cli.start(TestUtil::lecternBinary(), {QStringLiteral("--export-pdf"), m_docx, exported});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QPdfDocument back;
+        back.load(exported);
+        QCOMPARE(back.pageCount(), 2);
         QVERIFY(!QFile::exists(marker));
     }
 
