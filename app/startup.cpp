@@ -6,6 +6,7 @@
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
 #include "app/theme.h"
+#include "app/themecheck.h"
 #include "app/touchprobewindow.h"
 #include "bench/bench.h"
 #include "docs/workingcopy.h"
@@ -73,6 +74,10 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
         return runOpenBench(argument);
     if (name == QLatin1String("--bench-paint"))
         return runPaintBench(argument);
+    if (name == QLatin1String("--bench-theme"))
+        return runThemeBench(argument);
+    if (name == QLatin1String("--selftest-theme"))
+        return runThemeSelfTest();
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }

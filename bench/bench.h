@@ -7,6 +7,7 @@
 int runRenderBench(const QString &file);     // --bench
 int runOpenBench(const QString &file);       // --bench-open
 int runPaintBench(const QString &file);      // --bench-paint
+int runThemeBench(const QString &file);      // --bench-theme
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.
 int runGridBench(const QString &file);
