@@ -12,6 +12,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -59,7 +60,6 @@ void applySettings(MainWindow &window, int mode, int preset, int style)
     QVERIFY(setThemePreset(preset));
     QVERIFY(setThemeStyle(style));
     emit window.settingsPage()->themeChanged();
-    QCoreApplication::processEvents();
 }
 
 } // namespace
@@ -260,8 +260,11 @@ void TestTheme::switchRestylesWithoutRendering()
     window.resize(1000, 800);
     window.show();
     applySettings(window, 1, 0, 0);
+    const QString other = dir.filePath(QStringLiteral("b.pdf"));
+    QVERIFY(QFile::copy(pdf, other));
+    window.openPath(other);
     window.openPath(pdf);
-    QCOMPARE(window.documentCount(), 1);
+    QCOMPARE(window.documentCount(), 2);
     PdfCanvas *canvas = window.currentCanvas();
     QTRY_VERIFY_WITH_TIMEOUT(canvas->outstandingRequests() == 0 && canvas->cachedTileCount(0) > 0, 10000);
     QCoreApplication::processEvents();
@@ -284,6 +287,20 @@ void TestTheme::switchRestylesWithoutRendering()
     QCOMPARE(canvas->tileGeneration(), generation);
     QCOMPARE(canvas->cachedTileCount(0), tiles);
     QCOMPARE(canvas->outstandingRequests(), 0);
+
+    // The document out of sight takes the new colours before it shows...
+    const QString edge = cssColor(theme().deskEdge);
+    QCOMPARE(window.canvasesAwaitingTheme(), 1);
+    QVERIFY(!window.canvas(0)->styleSheet().contains(edge));
+    window.onTabCurrentChanged(0);
+    QVERIFY(window.canvas(0)->styleSheet().contains(edge));
+    QCOMPARE(window.canvasesAwaitingTheme(), 0);
+    // ...and one closed while waiting is just dropped.
+    applySettings(window, 1, 2, 1);
+    QCOMPARE(window.canvasesAwaitingTheme(), 1);
+    window.onTabCloseRequested(1);
+    QTRY_COMPARE_WITH_TIMEOUT(window.canvasesAwaitingTheme(), 0, 5000);
+    QCOMPARE(window.documentCount(), 1);
 }
 
 QTEST_MAIN(TestTheme)
