@@ -205,6 +205,7 @@ void MainWindow::placeInitialGeometry()
 
 void MainWindow::applyTheme()
 {
+    rereadSystemPalette();
     recomputeTheme();
     applyAppStyle();
     const Theme &colors = theme();
@@ -256,9 +257,9 @@ void MainWindow::restyleCanvasNow(PdfCanvas *canvas)
 
 void MainWindow::onSystemColorSchemeChanged()
 {
+    noteSystemAppearanceChanged();
     if (themeMode() != 0)
         return;
-    rereadSystemPalette();
     applyTheme();
 }
 

@@ -56,6 +56,8 @@ const FactoryLook &factoryLook()
 // shows the system's; its last verdict is kept.
 bool g_ownPalette = false;
 bool g_systemPaletteDark = false;
+// The system's look changed since its palette was last read.
+bool g_systemPaletteStale = false;
 
 std::atomic<bool> g_reduceMotion{false};
 std::atomic<int> g_inkingGate{0};
@@ -131,8 +133,10 @@ Theme computeTheme(bool dark, int preset, int style)
 
 bool systemPaletteDark()
 {
-    if (qApp && !g_ownPalette)
+    if (qApp && !g_ownPalette) {
         g_systemPaletteDark = paletteIsDark(QGuiApplication::palette());
+        g_systemPaletteStale = false;
+    }
     return g_systemPaletteDark;
 }
 
@@ -151,10 +155,14 @@ bool systemPrefersDark()
     return systemPaletteDark();
 }
 
+void noteSystemAppearanceChanged() { g_systemPaletteStale = true; }
+
 void rereadSystemPalette()
 {
-    // Only the fallback reads the palette; the desktop's setting needs no look.
-    if (!g_ownPalette || desktopColorScheme() != DesktopScheme::Unknown
+    // Only the fallback of mode 0 reads the palette, and only a palette of
+    // our own hides the system's.
+    if (!g_systemPaletteStale || !g_ownPalette || themeMode() > 0
+        || desktopColorScheme() != DesktopScheme::Unknown
         || !qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
     // An empty resolve mask takes every role from the platform again.
@@ -162,6 +170,7 @@ void rereadSystemPalette()
     system.setResolveMask(0);
     QApplication::setPalette(system);
     g_ownPalette = false;
+    g_systemPaletteStale = false;
 }
 
 int resolvedScheme()

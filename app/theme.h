@@ -45,8 +45,11 @@ const AppearanceSettings &appearance();
 // Whether the system asks for a dark colour scheme (Qt 6.4 lacks colorScheme()):
 // the desktop's setting, else the lightness of the system palette.
 bool systemPrefersDark();
-// The system palette may have changed under our own dark palette: put the
-// system's back so that the next resolution sees it (applyAppStyle follows).
+// The desktop's look may have changed (a theme change event, the portal).
+void noteSystemAppearanceChanged();
+// When that change may hide under our own dark palette and mode 0 has only
+// the palette to go by, put the system's palette back so that the next
+// resolution sees it; applyAppStyle follows at once.
 void rereadSystemPalette();
 // 1 light, 2 dark: the scheme the stored mode resolves to now.
 int resolvedScheme();

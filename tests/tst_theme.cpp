@@ -243,6 +243,13 @@ void TestTheme::modeZeroFollowsTheDesktop()
     QCOMPARE(QApplication::palette().color(QPalette::Window), m_factoryWindow);
     QVERIFY2(distance(barColor(window), QColor(0xf2, 0xf3, 0xfd)) <= 3, qPrintable(barColor(window).name()));
 
+    // No preference: the system palette decides (light here).
+    desktopSays(1);
+    QTRY_VERIFY_WITH_TIMEOUT(theme().dark, 5000);
+    desktopSays(0);
+    QTRY_VERIFY_WITH_TIMEOUT(!theme().dark, 5000);
+    QCOMPARE(QApplication::palette().color(QPalette::Window), m_factoryWindow);
+
     // A fixed light mode ignores the desktop.
     QVERIFY(setThemeMode(1));
     desktopSays(1);
