@@ -22,6 +22,7 @@ constexpr SwitchRule kSwitches[] = {
     { "--bench-open", ArgRule::Required, nullptr },
     { "--bench-paint", ArgRule::Required, nullptr },
     { "--bench-docx", ArgRule::Required, nullptr },
+    { "--bench-theme", ArgRule::Required, nullptr },
     { "--selftest-ink", ArgRule::Required, nullptr },
     { "--selftest-tileclip", ArgRule::OptionalTemp, nullptr },
     { "--selftest-popup", ArgRule::OptionalTemp, nullptr },

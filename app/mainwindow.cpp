@@ -12,6 +12,7 @@
 #include "ink/inktoolbar.h"
 #include "pages/homepage.h"
 #include "pages/settingspage.h"
+#include "platform/colorscheme.h"
 #include "platform/procmemory.h"
 #include "system/crashreport.h"
 #include "system/settings.h"
@@ -91,8 +92,9 @@ MainWindow::MainWindow(QWidget *parent)
         for (PdfCanvas *canvas : std::as_const(m_canvases))
             canvas->inkToolbar()->setToolbarStyle(style);
     });
-    // Qt 6.4 has no colour-scheme signal: the system's theme change event
-    // reaches changeEvent instead.
+    // Qt 6.4 has no colour-scheme signal: the desktop's setting and the
+    // system's theme change events stand in for it.
+    watchDesktopColorScheme(this, [this] { onSystemColorSchemeChanged(); });
 
     buildShortcuts();
     buildStatusBar();
@@ -126,6 +128,11 @@ MainWindow::MainWindow(QWidget *parent)
     m_tempTimer->setInterval(kTempRefreshMs);
     connect(m_tempTimer, &QTimer::timeout, this, &MainWindow::refreshOpenTempFiles);
     m_tempTimer->start();
+    // Canvases out of sight take their new colours one per turn of the
+    // event loop, after the window has repainted.
+    m_restyleTimer = new QTimer(this);
+    m_restyleTimer->setInterval(0);
+    connect(m_restyleTimer, &QTimer::timeout, this, &MainWindow::restyleNextHidden);
 
     qApp->installEventFilter(this);
     placeInitialGeometry();
@@ -205,20 +212,61 @@ void MainWindow::placeInitialGeometry()
 
 void MainWindow::applyTheme()
 {
+    rereadSystemPalette();
+    recomputeTheme();
+    applyAppStyle();
     const Theme &colors = theme();
     statusBar()->setStyleSheet(
         QStringLiteral("QStatusBar { background: %1; border-top: 1px solid %2; color: %3; }"
                        "QStatusBar::item { border: none; }QStatusBar QLabel { color: %3; }")
             .arg(cssColor(colors.bar), cssColor(colors.divider), cssColor(colors.textMuted)));
-    for (PdfCanvas *canvas : std::as_const(m_canvases))
+    restyleComponents();
+    // The window frame is the window manager's on Linux.
+    update();
+}
+
+// Every component that keeps theme colours in a style sheet rebuilds it;
+// those that paint from the record repaint. Nothing is reopened or
+// re-rendered: the paper is white in every theme.
+void MainWindow::restyleComponents()
+{
+    m_unstyled.clear();
+    for (PdfCanvas *canvas : std::as_const(m_canvases)) {
+        if (canvas->isVisible())
+            canvas->applyCanvasTheme();
+        else
+            m_unstyled.append(canvas);
+    }
+    if (!m_unstyled.isEmpty())
+        m_restyleTimer->start();
+    m_tabs->update();
+}
+
+void MainWindow::restyleNextHidden()
+{
+    // A canvas closed while waiting is simply gone from the list.
+    while (!m_unstyled.isEmpty()) {
+        const QPointer<PdfCanvas> canvas = m_unstyled.takeFirst();
+        if (canvas) {
+            canvas->applyCanvasTheme();
+            break;
+        }
+    }
+    if (m_unstyled.isEmpty())
+        m_restyleTimer->stop();
+}
+
+void MainWindow::restyleCanvasNow(PdfCanvas *canvas)
+{
+    if (canvas && m_unstyled.removeAll(canvas) > 0)
         canvas->applyCanvasTheme();
 }
 
 void MainWindow::onSystemColorSchemeChanged()
 {
+    noteSystemAppearanceChanged();
     if (themeMode() != 0)
         return;
-    recomputeTheme();
     applyTheme();
 }
 
@@ -446,8 +494,6 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ThemeChange)
-        onSystemColorSchemeChanged();
     if (event->type() != QEvent::WindowStateChange)
         return;
     for (PdfCanvas *canvas : std::as_const(m_canvases))
@@ -509,6 +555,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // A press on any island wakes them all; a press elsewhere (writing on the
     // page) leaves a faded island faded. The event goes on unchanged.
     switch (event->type()) {
+    case QEvent::Show:
+        // A canvas still waiting for the new theme takes it before it paints.
+        if (!m_unstyled.isEmpty() && watched->isWidgetType())
+            restyleCanvasNow(qobject_cast<PdfCanvas *>(watched));
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::TabletPress:

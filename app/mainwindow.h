@@ -71,6 +71,8 @@ public:
     QLabel *strokesLabel() const { return m_strokesLabel; }
     QLabel *memoryLabel() const { return m_memLabel; }
     QPushButton *fullscreenExitButton() const { return m_exitButton; }
+    // Canvases out of sight still to take the theme applied last.
+    int canvasesAwaitingTheme() const { return int(m_unstyled.size()); }
     // Guarded zoom of the current canvas (the zoom bar's request).
     void requestZoom(double zoom);
 
@@ -115,6 +117,9 @@ private:
     void buildShortcuts();
     void placeInitialGeometry();
     void placeExitButton();
+    void restyleComponents();
+    void restyleNextHidden();
+    void restyleCanvasNow(PdfCanvas *canvas);
     void bind(PdfCanvas *canvas);
     void refreshTitle();
     void transitionTo(QWidget *page, PdfCanvas *previous);
@@ -163,10 +168,13 @@ private:
     QTimer *m_memTimer = nullptr;
     QTimer *m_idleTimer = nullptr;
     QTimer *m_tempTimer = nullptr;
+    QTimer *m_restyleTimer = nullptr;
     WorkingCopyWriter *m_writer = nullptr;
     WordConversions *m_conversions = nullptr;
 
     QList<PdfCanvas *> m_canvases;
+    // Canvases out of sight that have not yet taken the current theme.
+    QList<QPointer<PdfCanvas>> m_unstyled;
     QList<OpenDocument> m_docs;
     QHash<PdfCanvas *, LastRender> m_lastRender;
     PdfCanvas *m_current = nullptr;

@@ -9,6 +9,7 @@
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
 #include "app/theme.h"
+#include "app/themecheck.h"
 #include "app/touchprobewindow.h"
 #include "bench/bench.h"
 #include "docs/workingcopy.h"
@@ -89,6 +90,10 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runExportSwitch(name, argument, secondArgument);
     if (name == QLatin1String("--bench-export"))
         return runExportBench(argument);
+    if (name == QLatin1String("--bench-theme"))
+        return runThemeBench(argument);
+    if (name == QLatin1String("--selftest-theme"))
+        return runThemeSelfTest();
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }

@@ -1,5 +1,7 @@
 #include "app/theme.h"
 
+#include "app/themeschemes.h"
+#include "platform/colorscheme.h"
 #include "system/settings.h"
 
 #include <QApplication>
@@ -13,26 +15,6 @@
 #include <atomic>
 
 namespace {
-
-using Rgb = unsigned int;
-
-// Scheme tables in role order (0..30). Only the default preset and style are
-// held in full so far; other combinations fall back to them with their own
-// primary colour.
-constexpr Rgb kLight00[31] = {
-    0x005bbf, 0xffffff, 0x1a73e8, 0xffffff, 0x475e8c, 0xffffff, 0xb2c9fe, 0x3d5481,
-    0x9e4300, 0xffffff, 0xc55500, 0x0e0200, 0xba1a1a, 0xffffff, 0xffdad6, 0x93000a,
-    0xd8d9e3, 0xf9f9ff, 0xffffff, 0xf2f3fd, 0xecedf7, 0xe6e8f2, 0xe0e2ec, 0x191c23,
-    0x414754, 0x727785, 0xc1c6d6, 0x2d3038, 0xeff0fa, 0xadc7ff, 0x000000,
-};
-constexpr Rgb kDark00[31] = {
-    0xadc7ff, 0x002e68, 0x1a73e8, 0xffffff, 0xafc7fb, 0x15305b, 0x2e4673, 0x9eb5e8,
-    0xffb691, 0x552100, 0xc55500, 0x0e0200, 0xffb4ab, 0x690005, 0x93000a, 0xffdad6,
-    0x10131a, 0x363941, 0x0b0e15, 0x191c23, 0x1d2027, 0x272a31, 0x32353c, 0xe0e2ec,
-    0xc1c6d6, 0x8b909f, 0x414754, 0xe0e2ec, 0x2d3038, 0x005bc0, 0x000000,
-};
-
-QColor rgb(Rgb v) { return QColor((v >> 16) & 0xff, (v >> 8) & 0xff, v & 0xff); }
 
 QColor withAlpha(QColor c, double alpha)
 {
@@ -51,6 +33,31 @@ AppearanceSettings &appearanceRecord()
     static AppearanceSettings a;
     return a;
 }
+
+struct FactoryLook
+{
+    QPalette palette;
+    QString style;
+};
+
+// The system's look as the process found it, before any theme touched it.
+const FactoryLook &factoryLook()
+{
+    static const FactoryLook look = [] {
+        QString name = QApplication::style() ? QApplication::style()->objectName() : QString();
+        if (name.isEmpty())
+            name = QStringLiteral("windowsvista");
+        return FactoryLook{QApplication::palette(), name};
+    }();
+    return look;
+}
+
+// While our dark palette is installed the application palette no longer
+// shows the system's; its last verdict is kept.
+bool g_ownPalette = false;
+bool g_systemPaletteDark = false;
+// The system's look changed since its palette was last read.
+bool g_systemPaletteStale = false;
 
 std::atomic<bool> g_reduceMotion{false};
 std::atomic<int> g_inkingGate{0};
@@ -82,7 +89,7 @@ Theme computeTheme(bool dark, int preset, int style)
 {
     preset = qBound(0, preset, 7);
     style = qBound(0, style, 3);
-    const Rgb *s = dark ? kDark00 : kLight00;
+    const unsigned char *s = kThemeSchemes[preset * 4 + style][dark ? 1 : 0];
     Theme t;
     t.dark = dark;
     QColor *roles[31] = {
@@ -95,8 +102,9 @@ Theme computeTheme(bool dark, int preset, int style)
         &t.onSurface, &t.onSurfaceVariant, &t.outline, &t.outlineVariant,
         &t.inverseSurface, &t.inverseOnSurface, &t.inversePrimary, &t.scrim,
     };
-    for (int i = 0; i < 31; ++i)
-        *roles[i] = rgb(s[i]);
+    static_assert(sizeof(roles) / sizeof(roles[0]) == kThemeRoleCount);
+    for (int i = 0; i < kThemeRoleCount; ++i)
+        *roles[i] = QColor(s[3 * i], s[3 * i + 1], s[3 * i + 2]);
 
     t.accent = t.primary;
     t.accentHover = QColor::fromRgbF(0.92f * t.primary.redF() + 0.08f * t.onPrimary.redF(),
@@ -123,13 +131,46 @@ Theme computeTheme(bool dark, int preset, int style)
     return t;
 }
 
+bool systemPaletteDark()
+{
+    if (qApp && !g_ownPalette) {
+        g_systemPaletteDark = paletteIsDark(QGuiApplication::palette());
+        g_systemPaletteStale = false;
+    }
+    return g_systemPaletteDark;
+}
+
 bool systemPrefersDark()
 {
-    // Qt 6.4 has no QStyleHints::colorScheme(); the platform palette tells.
-    if (!qApp)
+    // Qt 6.4 has no QStyleHints::colorScheme(): the desktop's setting first,
+    // else the system palette.
+    switch (desktopColorScheme()) {
+    case DesktopScheme::Dark:
+        return true;
+    case DesktopScheme::Light:
         return false;
-    const QPalette pal = QGuiApplication::palette();
-    return pal.color(QPalette::Window).lightness() < pal.color(QPalette::WindowText).lightness();
+    case DesktopScheme::Unknown:
+        break;
+    }
+    return systemPaletteDark();
+}
+
+void noteSystemAppearanceChanged() { g_systemPaletteStale = true; }
+
+void rereadSystemPalette()
+{
+    // Only the fallback of mode 0 reads the palette, and only a palette of
+    // our own hides the system's.
+    if (!g_systemPaletteStale || !g_ownPalette || themeMode() > 0
+        || desktopColorScheme() != DesktopScheme::Unknown
+        || !qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    // An empty resolve mask takes every role from the platform again.
+    QPalette system = factoryLook().palette;
+    system.setResolveMask(0);
+    QApplication::setPalette(system);
+    g_ownPalette = false;
+    g_systemPaletteStale = false;
 }
 
 int resolvedScheme()
@@ -157,23 +198,22 @@ void applyAppStyle()
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
-    static const QPalette factoryPalette = QApplication::palette();
-    static const QString factoryStyle = [] {
-        const QString name = QApplication::style() ? QApplication::style()->objectName() : QString();
-        return name.isEmpty() ? QStringLiteral("windowsvista") : name;
-    }();
+    const FactoryLook &factory = factoryLook();
     const bool dark = resolvedScheme() == 2;
-    const QString wanted = dark ? QStringLiteral("Fusion") : factoryStyle;
+    const QString wanted = dark ? QStringLiteral("Fusion") : factory.style;
     if (QApplication::style()->objectName().compare(wanted, Qt::CaseInsensitive) != 0) {
         if (QStyle *style = QStyleFactory::create(wanted))
             QApplication::setStyle(style);
     }
     if (!dark) {
-        QApplication::setPalette(factoryPalette);
+        QApplication::setPalette(factory.palette);
+        g_ownPalette = false;
         return;
     }
+    // Remember what the system says before our palette hides it.
+    systemPaletteDark();
     const Theme &t = theme();
-    QPalette p = factoryPalette;
+    QPalette p = factory.palette;
     p.setColor(QPalette::Window, t.desk);
     for (auto role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::ToolTipText })
         p.setColor(role, t.text);
@@ -193,6 +233,7 @@ void applyAppStyle()
     for (auto role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
         p.setColor(QPalette::Disabled, role, t.textDisabled);
     QApplication::setPalette(p);
+    g_ownPalette = true;
 }
 
 QString cssColor(const QColor &c)

@@ -42,12 +42,21 @@ Theme computeTheme(bool dark, int preset, int style);
 void recomputeTheme();
 const Theme &theme();
 const AppearanceSettings &appearance();
-// Whether the system asks for a dark colour scheme (Qt 6.4 lacks colorScheme()).
+// Whether the system asks for a dark colour scheme (Qt 6.4 lacks colorScheme()):
+// the desktop's setting, else the lightness of the system palette.
 bool systemPrefersDark();
+// The desktop's look may have changed (a theme change event, the portal).
+void noteSystemAppearanceChanged();
+// When that change may hide under our own dark palette and mode 0 has only
+// the palette to go by, put the system's palette back so that the next
+// resolution sees it; applyAppStyle follows at once.
+void rereadSystemPalette();
 // 1 light, 2 dark: the scheme the stored mode resolves to now.
 int resolvedScheme();
 // A per-process identity of the record, for the start-up log.
 quintptr themeIdentity();
+// Fusion with the theme's palette when dark, else the factory look (the
+// style and palette the process started with, captured on first use).
 void applyAppStyle();
 
 // Style-sheet text helpers: "rgba(r, g, b, a.aaa)" and "Npx".

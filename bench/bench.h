@@ -9,6 +9,7 @@ int runOpenBench(const QString &file);       // --bench-open (PDF, package or pi
 int runPaintBench(const QString &file);      // --bench-paint
 int runExportBench(const QString &file);     // --bench-export
 int runDocxBench(const QString &file);       // --bench-docx
+int runThemeBench(const QString &file);      // --bench-theme
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.
 int runGridBench(const QString &file);
