@@ -19,6 +19,7 @@ constexpr SwitchRule kSwitches[] = {
     { "--bench", ArgRule::Required, nullptr },
     { "--bench-open", ArgRule::Required, nullptr },
     { "--bench-paint", ArgRule::Required, nullptr },
+    { "--bench-shell", ArgRule::OptionalTemp, nullptr },
     { "--selftest-ink", ArgRule::Required, nullptr },
     { "--selftest-tileclip", ArgRule::OptionalTemp, nullptr },
     { "--selftest-popup", ArgRule::OptionalTemp, nullptr },

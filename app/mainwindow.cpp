@@ -3,7 +3,9 @@
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
 #include "app/theme.h"
+#include "app/transitionlayer.h"
 #include "app/uimetrics.h"
+#include "app/zoombar.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/workingcopy.h"
 #include "ink/inktoolbar.h"
@@ -58,15 +60,16 @@ MainWindow::MainWindow(QWidget *parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     m_stack = new QStackedWidget(central);
-    m_tabs = new DocumentTabStrip(central);
+    m_tabs = new DocumentTabs(central);
     column->addWidget(m_stack, 1);
     column->addWidget(m_tabs, 0);
     setCentralWidget(central);
-    connect(m_tabs, &DocumentTabStrip::currentChanged, this, &MainWindow::onTabCurrentChanged);
-    connect(m_tabs, &DocumentTabStrip::closeRequested, this, &MainWindow::onTabCloseRequested);
-    connect(m_tabs, &DocumentTabStrip::addRequested, this, &MainWindow::onOpen);
-    connect(m_tabs, &DocumentTabStrip::settingsRequested, this, &MainWindow::onSettings);
-    connect(m_tabs, &DocumentTabStrip::homeRequested, this, &MainWindow::showHomePage);
+    buildTransition();
+    connect(m_tabs, &DocumentTabs::currentChanged, this, &MainWindow::onTabCurrentChanged);
+    connect(m_tabs, &DocumentTabs::closeRequested, this, &MainWindow::onTabCloseRequested);
+    connect(m_tabs, &DocumentTabs::addRequested, this, &MainWindow::onOpen);
+    connect(m_tabs, &DocumentTabs::settingsRequested, this, &MainWindow::onSettings);
+    connect(m_tabs, &DocumentTabs::homeRequested, this, &MainWindow::showHomePage);
 
     m_home = new HomePage(m_stack);
     m_settings = new SettingsPage(m_stack);
@@ -93,6 +96,10 @@ MainWindow::MainWindow(QWidget *parent)
     buildShortcuts();
     buildStatusBar();
 
+    m_zoomBar = new ZoomBar(m_tabs);
+    m_tabs->setTrailingWidget(m_zoomBar);
+    m_zoomBar->hide();
+
     m_exitButton = new QPushButton(QStringLiteral("退出全屏（Esc）"), this);
     m_exitButton->setObjectName(QStringLiteral("fullscreenExit"));
     m_exitButton->setCursor(Qt::PointingHandCursor);
@@ -106,6 +113,11 @@ MainWindow::MainWindow(QWidget *parent)
                  cssPx(8), cssPx(16), cssColor(colors.hover)));
     m_exitButton->hide();
     connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::onFullscreen);
+    connect(m_zoomBar, &ZoomBar::zoomRequested, this, &MainWindow::requestZoom);
+    connect(m_zoomBar, &ZoomBar::fitWidthRequested, this, [this] {
+        if (m_current)
+            m_current->fitWidth(true);
+    });
 
     showHomePage();
 
@@ -205,6 +217,10 @@ void MainWindow::applyTheme()
             .arg(cssColor(colors.bar), cssColor(colors.divider), cssColor(colors.textMuted)));
     for (PdfCanvas *canvas : std::as_const(m_canvases))
         canvas->applyCanvasTheme();
+    m_tabs->applyTheme();
+    m_zoomBar->refreshStyle();
+    m_transitionLayer->applyTheme();
+    m_home->applyTheme();
 }
 
 void MainWindow::onSystemColorSchemeChanged()
@@ -234,14 +250,6 @@ void MainWindow::refreshTitle()
     setWindowTitle(QStringLiteral("%1 — %2").arg(m_docs.at(index).displayName, appTitle()));
 }
 
-void MainWindow::transitionTo(QWidget *page, PdfCanvas *previous)
-{
-    // Stand-in for the sliding transition: switch at once.
-    m_stack->setCurrentWidget(page);
-    if (previous && previous != page)
-        previous->dropAllTiles();
-}
-
 void MainWindow::bind(PdfCanvas *canvas)
 {
     if (canvas != m_bound) {
@@ -249,13 +257,17 @@ void MainWindow::bind(PdfCanvas *canvas)
             disconnect(connection);
         m_boundConnections.clear();
         m_bound = canvas;
+        // A slider drag aimed at the old document must not land on the new one.
+        m_zoomBar->cancelDrag();
         if (canvas) {
             m_boundConnections
                 << connect(canvas, &PdfCanvas::pageChanged, this, &MainWindow::onPageChanged)
                 << connect(canvas, &PdfCanvas::renderMeasured, this, &MainWindow::onRenderMeasured)
-                << connect(canvas, &PdfCanvas::inkChanged, this, &MainWindow::onInkChanged);
+                << connect(canvas, &PdfCanvas::inkChanged, this, &MainWindow::onInkChanged)
+                << connect(canvas, &PdfCanvas::zoomChanged, m_zoomBar, &ZoomBar::setZoom);
         }
     }
+    refreshZoomBar();
     if (canvas) {
         onPageChanged(canvas->currentPage(), canvas->pageCount());
         onInkChanged(canvas->strokeCount());
@@ -269,6 +281,14 @@ void MainWindow::bind(PdfCanvas *canvas)
         onInkChanged(0);
         m_renderLabel->setText(QStringLiteral("渲染 -"));
     }
+}
+
+void MainWindow::refreshZoomBar()
+{
+    const bool show = m_bound && !m_homeShowing && !m_settingsShowing;
+    if (show)
+        m_zoomBar->setZoom(m_bound->zoom());
+    m_zoomBar->setVisible(show);
 }
 
 void MainWindow::onPageChanged(int page, int count)
@@ -363,7 +383,7 @@ void MainWindow::showHomePage()
     m_settingsShowing = false;
     m_tabs->setSettingsActive(false);
     m_tabs->setHomeActive(true);
-    m_home->refreshRecent();
+    m_home->refresh();
     transitionTo(m_home, nullptr);
     bind(nullptr);
     refreshTitle();
@@ -443,6 +463,7 @@ void MainWindow::changeEvent(QEvent *event)
         onSystemColorSchemeChanged();
     if (event->type() != QEvent::WindowStateChange)
         return;
+    finishTransition();
     for (PdfCanvas *canvas : std::as_const(m_canvases))
         canvas->inkToolbar()->setFullscreenActive(isFullScreen());
     m_exitButton->setVisible(isFullScreen());
@@ -451,6 +472,7 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
+    finishTransition();
     QMainWindow::resizeEvent(event);
     placeExitButton();
 }

@@ -73,6 +73,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument)
         return runOpenBench(argument);
     if (name == QLatin1String("--bench-paint"))
         return runPaintBench(argument);
+    if (name == QLatin1String("--bench-shell"))
+        return runShellBench(argument);
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }

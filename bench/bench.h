@@ -7,6 +7,9 @@
 int runRenderBench(const QString &file);     // --bench
 int runOpenBench(const QString &file);       // --bench-open
 int runPaintBench(const QString &file);      // --bench-paint
+// Page transitions at 4K, twenty long documents through their tabs and the
+// home page with dead recent entries; files are made below folder.
+int runShellBench(const QString &folder);    // --bench-shell
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.
 int runGridBench(const QString &file);

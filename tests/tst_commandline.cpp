@@ -103,7 +103,7 @@ private slots:
     void everySwitchIsRecognised()
     {
         const QStringList names = developerSwitchNames();
-        QCOMPARE(names.size(), 18);
+        QCOMPARE(names.size(), 19);
         QCOMPARE(names.first(), QStringLiteral("--probe-touch"));
         for (const QString &name : names) {
             // Give every switch an argument so the required ones run too.
