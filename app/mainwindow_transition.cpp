@@ -73,13 +73,13 @@ void MainWindow::transitionTo(QWidget *page, PdfCanvas *previous, int direction)
                           && !testAttribute(Qt::WA_DontShowOnScreen);
     QPixmap outgoing;
     if (animates && current)
-        outgoing = current->grab();
+        outgoing = PageTransitionLayer::snapshot(current);
     m_stack->setCurrentWidget(page);
     QPixmap incoming;
     if (animates) {
         if (QLayout *layout = m_stack->layout())
             layout->activate();
-        incoming = page->grab();
+        incoming = PageTransitionLayer::snapshot(page);
     }
     // Only the canvas in front keeps its rendered tiles.
     if (previous && previous != page)

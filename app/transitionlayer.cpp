@@ -19,10 +19,44 @@ PageTransitionLayer::PageTransitionLayer(QWidget *parent)
     hide();
 }
 
+namespace {
+
+// A picture with an alpha channel is laid on the desk once, so that every
+// frame can copy it instead of blending it.
+QPixmap opaque(const QPixmap &picture, const QColor &desk)
+{
+    if (picture.isNull() || !picture.hasAlphaChannel())
+        return picture;
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    flat.setDevicePixelRatio(picture.devicePixelRatio());
+    flat.fill(desk);
+    {
+        QPainter painter(&flat);
+        painter.drawPixmap(0, 0, picture);
+    }
+    return QPixmap::fromImage(std::move(flat));
+}
+
+} // namespace
+
+QPixmap PageTransitionLayer::snapshot(QWidget *page)
+{
+    const double ratio = page->devicePixelRatioF();
+    QPixmap picture(page->size() * ratio);
+    if (picture.isNull())
+        return picture;
+    picture.setDevicePixelRatio(ratio);
+    // An opaque fill keeps the pixmap in the screen's opaque format.
+    picture.fill(theme().desk);
+    page->render(&picture);
+    return picture;
+}
+
 void PageTransitionLayer::setPictures(const QPixmap &outgoing, const QPixmap &incoming)
 {
-    m_outgoing = outgoing;
-    m_incoming = incoming;
+    const QColor desk = theme().desk;
+    m_outgoing = opaque(outgoing, desk);
+    m_incoming = opaque(incoming, desk);
 }
 
 void PageTransitionLayer::setFrame(const QPoint &outgoingPos, double outgoingOpacity, const QPoint &incomingPos)
@@ -46,30 +80,38 @@ void PageTransitionLayer::paintEvent(QPaintEvent *event)
 {
     const Theme &t = theme();
     QPainter painter(this);
-    const QRect dirty = event->rect();
-    painter.fillRect(dirty, t.desk);
-    const int shade = int(std::max(1.4 * uiMetrics(font()).iconSize, 12.0));
-    if (dirty.top() < shade) {
+    const QRegion dirty = event->region();
+    // Every pixel is painted once: the incoming picture, the part of the
+    // outgoing one it leaves uncovered, and the desk where neither lies.
+    const QRect incoming =
+        m_incoming.isNull() ? QRect() : QRect(m_incomingPos, m_incoming.deviceIndependentSize().toSize()) & rect();
+    const QRect outgoing =
+        m_outgoing.isNull() ? QRect() : QRect(m_outgoingPos, m_outgoing.deviceIndependentSize().toSize()) & rect();
+    const QRegion outgoingShown = (QRegion(outgoing) - incoming) & dirty;
+    const QRegion desk = (QRegion(rect()) - incoming - outgoing) & dirty;
+
+    if (!desk.isEmpty()) {
+        painter.setClipRegion(desk);
+        painter.fillRect(rect(), t.desk);
+        const int shade = int(std::max(1.4 * uiMetrics(font()).iconSize, 12.0));
         QLinearGradient gradient(0, 0, 0, shade);
         gradient.setColorAt(0, t.deskEdge);
         gradient.setColorAt(1, t.desk);
         painter.fillRect(QRect(0, 0, width(), shade), gradient);
     }
-    // Only the part of the outgoing picture that the incoming one leaves
-    // uncovered is drawn: a frame costs about one full-window blit.
-    const QRect incoming = m_incoming.isNull()
-                               ? QRect()
-                               : QRect(m_incomingPos, m_incoming.deviceIndependentSize().toSize());
-    if (!m_outgoing.isNull()) {
-        painter.save();
-        QRegion visible(rect());
-        if (!incoming.isNull())
-            visible -= incoming;
-        painter.setClipRegion(visible & dirty);
-        painter.setOpacity(m_outgoingOpacity);
+    if (!outgoingShown.isEmpty()) {
+        painter.setClipRegion(outgoingShown);
         painter.drawPixmap(m_outgoingPos, m_outgoing);
-        painter.restore();
+        // An opaque picture at opacity o over the desk equals the picture
+        // under the desk colour at 1 - o; a solid blend is the cheaper one.
+        if (m_outgoingOpacity < 1.0) {
+            QColor veil = t.desk;
+            veil.setAlphaF(float(std::clamp(1.0 - m_outgoingOpacity, 0.0, 1.0)));
+            painter.fillRect(outgoing, veil);
+        }
     }
-    if (!m_incoming.isNull())
+    if (!incoming.isEmpty()) {
+        painter.setClipRegion(QRegion(incoming) & dirty);
         painter.drawPixmap(m_incomingPos, m_incoming);
+    }
 }

@@ -14,6 +14,9 @@ class PageTransitionLayer : public QWidget
 public:
     explicit PageTransitionLayer(QWidget *parent = nullptr);
 
+    // A picture of page on the desk colour, without an alpha channel, so
+    // that frames copy it rather than blend it.
+    static QPixmap snapshot(QWidget *page);
     void setPictures(const QPixmap &outgoing, const QPixmap &incoming);
     void setFrame(const QPoint &outgoingPos, double outgoingOpacity, const QPoint &incomingPos);
     // Drops both pictures, resets the frame and hides the layer.
