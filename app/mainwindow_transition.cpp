@@ -6,6 +6,7 @@
 #include "canvas/pdfcanvas.h"
 #include "pages/homepage.h"
 #include "pages/settingspage.h"
+#include "platform/memtrim.h"
 
 #include <QEasingCurve>
 #include <QLayout>
@@ -132,6 +133,12 @@ void MainWindow::finishTransition()
     m_transition = TransitionState();
     if (m_transitionAnimation && m_transitionAnimation->state() != QAbstractAnimation::Stopped)
         m_transitionAnimation->stop();
-    if (m_transitionLayer)
-        m_transitionLayer->clear();
+    if (!m_transitionLayer)
+        return;
+    const bool heldPictures = !m_transitionLayer->incomingPicture().isNull()
+                              || !m_transitionLayer->outgoingPicture().isNull();
+    m_transitionLayer->clear();
+    // Two full-window pictures are tens of megabytes: give them back.
+    if (heldPictures)
+        releaseFreedMemory();
 }

@@ -109,6 +109,16 @@ int transitionBench(const QString &folder)
     window.resize(3840, 2160);
     window.show();
     settle(200);
+    // The pictures' memory, on pages whose own content never changes: the
+    // first switches at this size, to the settings page and back home.
+    const double rssFirst = currentRssMb();
+    QList<double> ignored;
+    window.showSettingsPage();
+    stepTransition(window, &ignored, &ignored);
+    window.showHomePage();
+    stepTransition(window, &ignored, &ignored);
+    settle(100);
+    const double rssPages = currentRssMb();
     const QString second = folder + QStringLiteral("/transition-2.pdf");
     QFile::copy(pdf, second);
     window.openPath(pdf);
@@ -159,6 +169,8 @@ int transitionBench(const QString &folder)
     printMs("transition_frame_ms_p95", percentile(frames, 0.95));
     printMs("transition_frame_cpu_ms_median", percentile(frameCpu, 0.5));
     printMs("transition_frame_cpu_ms_p95", percentile(frameCpu, 0.95));
+    printLine("transition_pages_rss_before_mb", QString::number(rssFirst, 'f', 1));
+    printLine("transition_pages_rss_after_mb", QString::number(rssPages, 'f', 1));
     printLine("transition_rss_before_mb", QString::number(rssBefore, 'f', 1));
     printLine("transition_rss_during_mb", QString::number(rssDuring, 'f', 1));
     printLine("transition_rss_after_mb", QString::number(rssAfter, 'f', 1));
