@@ -143,6 +143,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    finishTransition();
     // The canvases outlive this body (they die with the stack): nothing
     // they emit may reach the lists destroyed here.
     for (PdfCanvas *canvas : std::as_const(m_canvases))
