@@ -2,11 +2,14 @@
 // removing and clearing, and broken entries in the settings file.
 #include "modalhelpers.h"
 #include "pages/homepage.h"
+#include "pages/homepage_probe.h"
 #include "pages/homepage_row.h"
 #include "system/settings.h"
 #include "testutil.h"
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QThread>
 #include <QFile>
 #include <QLabel>
 #include <QAbstractButton>
@@ -135,6 +138,29 @@ private slots:
         QVERIFY(readRecentFiles().isEmpty());
         QVERIFY(page.findChild<QLabel *>(QStringLiteral("homeRecentEmpty")));
         QVERIFY(!page.clearButton()->isEnabled());
+    }
+
+    // A share that answers slowly never holds the page: the row is shown at
+    // once and a tap on it acts when the answer comes.
+    void slowAnswersNeitherBlockNorLoseATap()
+    {
+        const QString live = m_dir.filePath(QStringLiteral("慢.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(live, 1));
+        QVERIFY(addRecentFile(live));
+        FileExistenceProbe::instance()->setCheck([](const QString &path) {
+            QThread::msleep(1000);
+            return QFileInfo::exists(path);
+        });
+        auto restore = qScopeGuard([] { FileExistenceProbe::instance()->setCheck({}); });
+        HomePage page;
+        QCOMPARE(page.rows().size(), 1);
+        bool exists = false;
+        QVERIFY(!FileExistenceProbe::instance()->answer(live, &exists));
+        QSignalSpy opened(&page, &HomePage::openPathRequested);
+        QTest::mouseClick(page.rows().value(0), Qt::LeftButton);
+        QCOMPARE(opened.count(), 0);
+        QTRY_COMPARE(opened.count(), 1);
+        QCOMPARE(opened.at(0).at(0).toString(), live);
     }
 
     void brokenEntriesInTheSettingsFileAreShown()
