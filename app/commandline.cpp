@@ -23,6 +23,7 @@ constexpr SwitchRule kSwitches[] = {
     { "--bench-paint", ArgRule::Required, nullptr },
     { "--bench-docx", ArgRule::Required, nullptr },
     { "--bench-theme", ArgRule::Required, nullptr },
+    { "--bench-shell", ArgRule::OptionalTemp, nullptr },
     { "--selftest-ink", ArgRule::Required, nullptr },
     { "--selftest-tileclip", ArgRule::OptionalTemp, nullptr },
     { "--selftest-popup", ArgRule::OptionalTemp, nullptr },

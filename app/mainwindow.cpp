@@ -3,8 +3,10 @@
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
 #include "app/theme.h"
+#include "app/transitionlayer.h"
 #include "app/uimetrics.h"
 #include "app/wordconversion.h"
+#include "app/zoombar.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/imageimport.h"
 #include "docs/wordconvert.h"
@@ -62,15 +64,16 @@ MainWindow::MainWindow(QWidget *parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     m_stack = new QStackedWidget(central);
-    m_tabs = new DocumentTabStrip(central);
+    m_tabs = new DocumentTabs(central);
     column->addWidget(m_stack, 1);
     column->addWidget(m_tabs, 0);
     setCentralWidget(central);
-    connect(m_tabs, &DocumentTabStrip::currentChanged, this, &MainWindow::onTabCurrentChanged);
-    connect(m_tabs, &DocumentTabStrip::closeRequested, this, &MainWindow::onTabCloseRequested);
-    connect(m_tabs, &DocumentTabStrip::addRequested, this, &MainWindow::onOpen);
-    connect(m_tabs, &DocumentTabStrip::settingsRequested, this, &MainWindow::onSettings);
-    connect(m_tabs, &DocumentTabStrip::homeRequested, this, &MainWindow::showHomePage);
+    buildTransition();
+    connect(m_tabs, &DocumentTabs::currentChanged, this, &MainWindow::onTabCurrentChanged);
+    connect(m_tabs, &DocumentTabs::closeRequested, this, &MainWindow::onTabCloseRequested);
+    connect(m_tabs, &DocumentTabs::addRequested, this, &MainWindow::onOpen);
+    connect(m_tabs, &DocumentTabs::settingsRequested, this, &MainWindow::onSettings);
+    connect(m_tabs, &DocumentTabs::homeRequested, this, &MainWindow::showHomePage);
 
     m_home = new HomePage(m_stack);
     m_settings = new SettingsPage(m_stack);
@@ -79,7 +82,6 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
     connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
     connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
-    connect(m_settings, &SettingsPage::themeChanged, m_settings, &SettingsPage::applyTheme);
     connect(m_settings, &SettingsPage::statusMessage, this,
             [this](const QString &message) { statusBar()->showMessage(message, 6000); });
     connect(m_settings, &SettingsPage::palmEraserChanged, this, [this] {
@@ -99,6 +101,10 @@ MainWindow::MainWindow(QWidget *parent)
     buildShortcuts();
     buildStatusBar();
 
+    m_zoomBar = new ZoomBar(m_tabs);
+    m_tabs->setTrailingWidget(m_zoomBar);
+    m_zoomBar->hide();
+
     m_exitButton = new QPushButton(QStringLiteral("退出全屏（Esc）"), this);
     m_exitButton->setObjectName(QStringLiteral("fullscreenExit"));
     m_exitButton->setCursor(Qt::PointingHandCursor);
@@ -112,6 +118,11 @@ MainWindow::MainWindow(QWidget *parent)
                  cssPx(8), cssPx(16), cssColor(colors.hover)));
     m_exitButton->hide();
     connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::onFullscreen);
+    connect(m_zoomBar, &ZoomBar::zoomRequested, this, &MainWindow::requestZoom);
+    connect(m_zoomBar, &ZoomBar::fitWidthRequested, this, [this] {
+        if (m_current)
+            m_current->fitWidth(true);
+    });
 
     showHomePage();
 
@@ -142,6 +153,7 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     qApp->removeEventFilter(this);
+    finishTransition();
     // The canvases outlive this body (they die with the stack): nothing
     // they emit may reach the lists destroyed here.
     for (PdfCanvas *canvas : std::as_const(m_canvases))
@@ -239,7 +251,11 @@ void MainWindow::restyleComponents()
     }
     if (!m_unstyled.isEmpty())
         m_restyleTimer->start();
-    m_tabs->update();
+    m_tabs->applyTheme();
+    m_zoomBar->applyTheme();
+    m_transitionLayer->applyTheme();
+    m_home->applyTheme();
+    m_settings->applyTheme();
 }
 
 void MainWindow::restyleNextHidden()
@@ -289,14 +305,6 @@ void MainWindow::refreshTitle()
     setWindowTitle(QStringLiteral("%1 — %2").arg(m_docs.at(index).displayName, appTitle()));
 }
 
-void MainWindow::transitionTo(QWidget *page, PdfCanvas *previous)
-{
-    // Stand-in for the sliding transition: switch at once.
-    m_stack->setCurrentWidget(page);
-    if (previous && previous != page)
-        previous->dropAllTiles();
-}
-
 void MainWindow::bind(PdfCanvas *canvas)
 {
     if (canvas != m_bound) {
@@ -304,13 +312,17 @@ void MainWindow::bind(PdfCanvas *canvas)
             disconnect(connection);
         m_boundConnections.clear();
         m_bound = canvas;
+        // A slider drag aimed at the old document must not land on the new one.
+        m_zoomBar->cancelDrag();
         if (canvas) {
             m_boundConnections
                 << connect(canvas, &PdfCanvas::pageChanged, this, &MainWindow::onPageChanged)
                 << connect(canvas, &PdfCanvas::renderMeasured, this, &MainWindow::onRenderMeasured)
-                << connect(canvas, &PdfCanvas::inkChanged, this, &MainWindow::onInkChanged);
+                << connect(canvas, &PdfCanvas::inkChanged, this, &MainWindow::onInkChanged)
+                << connect(canvas, &PdfCanvas::zoomChanged, m_zoomBar, &ZoomBar::setZoom);
         }
     }
+    refreshZoomBar();
     if (canvas) {
         onPageChanged(canvas->currentPage(), canvas->pageCount());
         onInkChanged(canvas->strokeCount());
@@ -324,6 +336,14 @@ void MainWindow::bind(PdfCanvas *canvas)
         onInkChanged(0);
         m_renderLabel->setText(QStringLiteral("渲染 -"));
     }
+}
+
+void MainWindow::refreshZoomBar()
+{
+    const bool show = m_bound && !m_homeShowing && !m_settingsShowing;
+    if (show)
+        m_zoomBar->setZoom(m_bound->zoom());
+    m_zoomBar->setVisible(show);
 }
 
 void MainWindow::onPageChanged(int page, int count)
@@ -418,7 +438,7 @@ void MainWindow::showHomePage()
     m_settingsShowing = false;
     m_tabs->setSettingsActive(false);
     m_tabs->setHomeActive(true);
-    m_home->refreshRecent();
+    m_home->refresh();
     transitionTo(m_home, nullptr);
     bind(nullptr);
     refreshTitle();
@@ -496,6 +516,7 @@ void MainWindow::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
+    finishTransition();
     for (PdfCanvas *canvas : std::as_const(m_canvases))
         canvas->inkToolbar()->setFullscreenActive(isFullScreen());
     m_exitButton->setVisible(isFullScreen());
@@ -504,6 +525,7 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
+    finishTransition();
     QMainWindow::resizeEvent(event);
     placeExitButton();
 }

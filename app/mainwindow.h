@@ -10,18 +10,21 @@
 #include <QPointer>
 #include <QSize>
 
-class DocumentTabStrip;
+class DocumentTabs;
 class HomePage;
+class PageTransitionLayer;
 class PdfCanvas;
 class QLabel;
 class QMimeData;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
+class QVariantAnimation;
 class SettingsPage;
 class WorkingCopyWriter;
 class WordConversions;
 struct WordConversionResult;
+class ZoomBar;
 
 // One per tab, parallel to the list of canvases and the tabs.
 struct OpenDocument
@@ -58,7 +61,8 @@ public:
     PdfCanvas *canvas(int index) const { return m_canvases.value(index); }
     PdfCanvas *currentCanvas() const { return m_current; }
     int currentIndex() const;
-    DocumentTabStrip *tabStrip() const { return m_tabs; }
+    DocumentTabs *tabStrip() const { return m_tabs; }
+    ZoomBar *zoomBar() const { return m_zoomBar; }
     HomePage *homePage() const { return m_home; }
     SettingsPage *settingsPage() const { return m_settings; }
     QStackedWidget *pageStack() const { return m_stack; }
@@ -75,6 +79,15 @@ public:
     int canvasesAwaitingTheme() const { return int(m_unstyled.size()); }
     // Guarded zoom of the current canvas (the zoom bar's request).
     void requestZoom(double zoom);
+
+    // Page transitions (mainwindow_transition.cpp). Ends any running
+    // transition at once; safe when none runs.
+    void finishTransition();
+    bool isTransitionRunning() const { return m_transition.running; }
+    int transitionKind() const { return m_transition.kind; }
+    int transitionDirection() const { return m_transition.direction; }
+    PageTransitionLayer *transitionLayer() const { return m_transitionLayer; }
+    QVariantAnimation *transitionAnimation() const { return m_transitionAnimation; }
 
 public slots:
     void openPath(const QString &path);
@@ -122,7 +135,6 @@ private:
     void restyleCanvasNow(PdfCanvas *canvas);
     void bind(PdfCanvas *canvas);
     void refreshTitle();
-    void transitionTo(QWidget *page, PdfCanvas *previous);
     void markDirty(PdfCanvas *canvas);
     void markClean(int index);
     void wireCanvas(PdfCanvas *canvas);
@@ -131,6 +143,14 @@ private:
     void wakeToolbars();
     void refreshOpenTempFiles();
     static QString firstDroppablePath(const QMimeData *mime);
+
+    // Transitions (mainwindow_transition.cpp). direction 0: the close hint
+    // or the tab order decides.
+    void buildTransition();
+    void transitionTo(QWidget *page, PdfCanvas *previous, int direction = 0);
+    void setProgress(double t);
+    bool isPageWidget(const QWidget *widget) const;
+    void refreshZoomBar();
 
     // Flows (mainwindow_flows.cpp).
     int findOpen(const QString &path, Kind kind) const;
@@ -157,7 +177,21 @@ private:
     bool exportPng(int index, const QString &target);
 
     QStackedWidget *m_stack = nullptr;
-    DocumentTabStrip *m_tabs = nullptr;
+    struct TransitionState
+    {
+        int kind = 0;      // 0 none, 1 vertical, 2 horizontal
+        int direction = 0; // +1: the incoming page enters from the right
+        int span = 0;
+        int sink = 0;
+        bool running = false;
+        double pictureRatio = 1.0;
+    };
+
+    DocumentTabs *m_tabs = nullptr;
+    ZoomBar *m_zoomBar = nullptr;
+    PageTransitionLayer *m_transitionLayer = nullptr;
+    QVariantAnimation *m_transitionAnimation = nullptr;
+    TransitionState m_transition;
     HomePage *m_home = nullptr;
     SettingsPage *m_settings = nullptr;
     QLabel *m_pageLabel = nullptr;

@@ -125,6 +125,7 @@ int MainWindow::findOpen(const QString &path, Kind kind) const
 void MainWindow::openPath(const QString &path)
 {
     recordOperation("open", QFileInfo(path).fileName());
+    finishTransition();
     QElapsedTimer clock;
     clock.start();
 
@@ -480,6 +481,7 @@ void MainWindow::onTabCloseRequested(int index)
 {
     if (index < 0 || index >= m_docs.size())
         return;
+    finishTransition();
     if (!confirmClose(index))
         return;
     removeDocument(index);
@@ -487,6 +489,7 @@ void MainWindow::onTabCloseRequested(int index)
 
 void MainWindow::removeDocument(int index)
 {
+    finishTransition();
     PdfCanvas *closed = m_canvases.at(index);
     // Ink the teacher kept (not discarded) reaches its working copy first.
     m_writer->flush(closed);

@@ -94,6 +94,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runThemeBench(argument);
     if (name == QLatin1String("--selftest-theme"))
         return runThemeSelfTest();
+    if (name == QLatin1String("--bench-shell"))
+        return runShellBench(argument);
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }

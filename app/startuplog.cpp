@@ -45,12 +45,21 @@ void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &t
 {
     const QString line = formatMessageLine(type, QTime::currentTime(), text);
     writeLocked(line.toUtf8());
+    // The plug-in trace and other chatter are for the file; a developer's
+    // terminal shows only what went wrong.
+    if (!reachesTerminal(type))
+        return;
     const QByteArray local = line.toLocal8Bit();
     std::fwrite(local.constData(), 1, size_t(local.size()), stderr);
     std::fflush(stderr);
 }
 
 } // namespace
+
+bool reachesTerminal(QtMsgType type)
+{
+    return type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg;
+}
 
 QString startupLogPath()
 {

@@ -28,5 +28,9 @@ bool appendRuntimeList(const QString &runtimeListPath);
 // One message line: "[HH:mm:ss.zzz] level: text\n".
 QString formatMessageLine(QtMsgType type, const QTime &time, const QString &text);
 
+// Whether a Qt message of this type is also written to standard error:
+// warnings and errors only; debug and info lines go to the log files.
+bool reachesTerminal(QtMsgType type);
+
 // Writes one line to the open log (flushed); safe from any thread.
 void writeStartupLogLine(const QString &line);

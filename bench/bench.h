@@ -10,6 +10,9 @@ int runPaintBench(const QString &file);      // --bench-paint
 int runExportBench(const QString &file);     // --bench-export
 int runDocxBench(const QString &file);       // --bench-docx
 int runThemeBench(const QString &file);      // --bench-theme
+// Page transitions at 4K, twenty long documents through their tabs and the
+// home page with dead recent entries; files are made below folder.
+int runShellBench(const QString &folder);    // --bench-shell
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.
 int runGridBench(const QString &file);

@@ -10,3 +10,6 @@ qint64 processUptimeMs();
 double peakRssMb();
 // Resident set size now in MiB, or -1 when unknown.
 double currentRssMb();
+// CPU time the calling thread has used, in ms (-1 when unknown): a frame's
+// own cost on a machine shared with other work.
+double threadCpuMs();

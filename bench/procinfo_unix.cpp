@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QList>
 
+#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -63,4 +64,12 @@ double peakRssMb()
 double currentRssMb()
 {
     return statusMb("VmRSS:");
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now) != 0)
+        return -1;
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }

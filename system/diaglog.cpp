@@ -108,7 +108,11 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
     // Plain qWarning() carries Qt's "default" category: that is no category of ours.
     const char *category = context.category;
     const bool named = category && *category && qstrcmp(category, "default") != 0;
-    logLine(levelFor(type), named ? QString::fromUtf8(category) : QStringLiteral("qt"), message);
+    // The plug-in loading trace belongs to the start-up log alone.
+    const bool pluginTrace = named && (qstrncmp(category, "qt.core.plugin", 14) == 0
+                                       || qstrncmp(category, "qt.core.library", 15) == 0);
+    if (!pluginTrace)
+        logLine(levelFor(type), named ? QString::fromUtf8(category) : QStringLiteral("qt"), message);
     if (const QtMessageHandler previous = logState().previousHandler)
         previous(type, context, message);
 }

@@ -1,5 +1,5 @@
 // Window-level behaviour of the main window: status bar, memory figures,
-// full screen, guarded zoom and the tab strip stand-in.
+// full screen, guarded zoom and the tab strip's chips.
 #include "app/documenttabstrip.h"
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
@@ -207,20 +207,19 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *settings = window.tabStrip()->findChild<QPushButton *>(QStringLiteral("tabsSettings"));
-        auto *home = window.tabStrip()->findChild<QPushButton *>(QStringLiteral("tabsHome"));
-        QVERIFY(settings && home);
-        QTest::mouseClick(settings, Qt::LeftButton);
+        DocumentTabs *strip = window.tabStrip();
+        const auto tap = [strip](const QRect &chip) { QTest::mouseClick(strip, Qt::LeftButton, {}, chip.center()); };
+        tap(strip->settingsChipRect());
         QVERIFY(window.settingsShowing());
-        QVERIFY(window.tabStrip()->settingsActive());
+        QVERIFY(strip->settingsActive());
         QCOMPARE(window.windowTitle(), QStringLiteral("设置 — 青简批注"));
         // Tapping the settings chip again with no document returns home.
-        QTest::mouseClick(settings, Qt::LeftButton);
+        tap(strip->settingsChipRect());
         QVERIFY(window.homeShowing());
-        QVERIFY(window.tabStrip()->homeActive());
-        QVERIFY(!window.tabStrip()->settingsActive());
-        QTest::mouseClick(settings, Qt::LeftButton);
-        QTest::mouseClick(home, Qt::LeftButton);
+        QVERIFY(strip->homeActive());
+        QVERIFY(!strip->settingsActive());
+        tap(strip->settingsChipRect());
+        tap(strip->homeChipRect());
         QVERIFY(window.homeShowing());
         QCOMPARE(window.windowTitle(), QStringLiteral("青简批注"));
     }

@@ -1,0 +1,6 @@
+#include "platform/username.h"
+
+QString loginUserName()
+{
+    return qEnvironmentVariable("USERNAME");
+}
