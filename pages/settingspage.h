@@ -68,6 +68,7 @@ public slots:
     void onThemePresetPicked(int preset);
     void onPaletteStylePicked(int style);
     void onWordNagFixToggled(bool on);
+    void onRestoreWordNag();
     void onCheckUpdate();
 
 protected:

@@ -1,10 +1,12 @@
 #include "pages/settingspage.h"
 
 #include "app/theme.h"
+#include "docs/wordconvert.h"
 #include "pages/settingspage_controls.h"
 #include "platform/fileassoc.h"
 #include "system/diaglog.h"
 #include "system/settings.h"
+#include "system/wordreminder.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -15,7 +17,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 
 // What each control does, and the status texts it leaves behind.
 
@@ -23,28 +24,6 @@ namespace {
 
 // Deployment setting: where LibreOffice is offered for download.
 constexpr char kSofficeDownload[] = "https://www.libreoffice.org/download/download-libreoffice/";
-
-// The converter's search order for LibreOffice: the chosen file, a copy
-// beside the program, LECTERN_SOFFICE, then the search path.
-QString detectedSoffice()
-{
-    const auto existing = [](const QString &path) {
-        return !path.isEmpty() && QFileInfo(path).isFile() ? QDir::toNativeSeparators(path) : QString();
-    };
-    const QString name = sofficeFileName();
-    for (const QString &candidate :
-         {libreOfficePath(),
-          QCoreApplication::applicationDirPath() + QStringLiteral("/libreoffice/program/") + name,
-          QString::fromLocal8Bit(qgetenv("LECTERN_SOFFICE"))}) {
-        if (const QString found = existing(candidate); !found.isEmpty())
-            return found;
-    }
-    for (const QString &program : {name, QStringLiteral("libreoffice")}) {
-        if (const QString found = QStandardPaths::findExecutable(program); !found.isEmpty())
-            return QDir::toNativeSeparators(found);
-    }
-    return QString();
-}
 
 QString chooseWithDialog(QWidget *parent, const QString &title, const QString &folder,
                          QFileDialog::FileMode mode, const QString &filter = QString())
@@ -92,12 +71,30 @@ void SettingsPage::refreshStatusTexts()
                              + QStringLiteral("\n选择「跟随源文件」则批注与源文件保存在同一目录。"));
     m_resetSaveDir->setEnabled(!saveDir.isEmpty());
 
-    const QString soffice = detectedSoffice();
+    const QString soffice = findSoffice();
     m_sofficeStatus->setText(
         soffice.isEmpty()
             ? QStringLiteral("未检测到。可下载 LibreOffice（或便携版）后用「选择 soffice.exe…」指定；也可把便携版解压到程序目录的 libreoffice\\ 下。")
             : QStringLiteral("已检测到：%1").arg(soffice));
     m_clearSoffice->setEnabled(!libreOfficePath().isEmpty());
+
+    switch (wordReminderRestoreMode()) {
+    case WordReminderRestore::FromBackup:
+        m_wordNagStatus->setText(QStringLiteral("可用备份精确还原。"));
+        m_restoreWordNag->setToolTip(QStringLiteral("可用备份精确还原：改动过的写回原值，原本不存在的删除"));
+        m_restoreWordNag->setEnabled(true);
+        break;
+    case WordReminderRestore::ToWordDefaults:
+        m_wordNagStatus->setText(QStringLiteral("无备份记录：将恢复为 Word 默认（会重新提醒）。"));
+        m_restoreWordNag->setToolTip(QStringLiteral("无备份记录：将恢复为 Word 默认（会重新提醒）"));
+        m_restoreWordNag->setEnabled(true);
+        break;
+    case WordReminderRestore::Nothing:
+        m_wordNagStatus->setText(QStringLiteral("Word 设置未被修改，无需恢复。"));
+        m_restoreWordNag->setToolTip(QStringLiteral("Word 设置未被修改，无需恢复"));
+        m_restoreWordNag->setEnabled(false);
+        break;
+    }
 
     const bool logging = isLogEnabled();
     if (!logging)
@@ -221,6 +218,28 @@ void SettingsPage::onResetSaveDir()
 {
     QString error;
     reportWrite(setDefaultSavePath(QString(), &error), error);
+}
+
+void SettingsPage::onRestoreWordNag()
+{
+    const WordReminderRestore mode = wordReminderRestoreMode();
+    if (mode == WordReminderRestore::Nothing) {
+        refreshStatusTexts();
+        return;
+    }
+    const QString question = mode == WordReminderRestore::FromBackup
+        ? QStringLiteral("用备份把 Word 的两个「不是默认程序」开关值恢复到本程序第一次写入之前的状态：\n"
+                         "改动过的写回原值，原本不存在的删除。\n\n是否继续？")
+        : QStringLiteral("没有可用的备份（可能由旧版本或手动修改造成）：\n"
+                         "将把两个开关值恢复为 Word 默认设置，Word 会重新弹出「不是默认程序」提醒。\n\n是否继续？");
+    if (QMessageBox::question(this, QStringLiteral("恢复 Word 设置"), question) == QMessageBox::Yes) {
+        QString text;
+        if (restoreWordReminder(&text))
+            emit statusMessage(QStringLiteral("已恢复 Word 的「不是默认程序」开关"));
+        else
+            QMessageBox::warning(this, QStringLiteral("恢复失败"), text);
+    }
+    refreshStatusTexts();
 }
 
 void SettingsPage::onChooseSoffice()

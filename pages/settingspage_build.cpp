@@ -226,10 +226,9 @@ void SettingsPage::buildWord(QVBoxLayout *column)
            {m_wordNagFix});
     connect(m_wordNagFix, &ToggleSwitch::toggled, this, &SettingsPage::onWordNagFixToggled);
 
-    // Its handler and status come with the reminder's restore logic.
     m_restoreWordNag = makeButton(QStringLiteral("恢复"), QStringLiteral("restoreWordNagButton"));
-    m_restoreWordNag->setEnabled(false);
     m_wordNagStatus = addRow(card, Glyph::Undo, QStringLiteral("恢复 Word 设置"), QStringLiteral(" "), {m_restoreWordNag});
+    connect(m_restoreWordNag, &QPushButton::clicked, this, &SettingsPage::onRestoreWordNag);
 }
 
 void SettingsPage::buildFiles(QVBoxLayout *column)

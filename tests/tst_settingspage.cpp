@@ -325,6 +325,8 @@ private slots:
         QVERIFY(!page.findChild<ToggleSwitch *>(QStringLiteral("debugLogSwitch"))->isChecked());
         QVERIFY(!page.findChild<QPushButton *>(QStringLiteral("resetSaveDirButton"))->isEnabled());
         QVERIFY(!page.findChild<QPushButton *>(QStringLiteral("clearSofficeButton"))->isEnabled());
+        // Nothing of Word's was ever changed here: nothing to restore.
+        QVERIFY(!page.findChild<QPushButton *>(QStringLiteral("restoreWordNagButton"))->isEnabled());
     }
 };
 
