@@ -32,33 +32,6 @@ constexpr int kGeneratedPages = 300;
 constexpr int kInkStrokes = 200;
 constexpr int kPdftoppmTimeoutMs = 30 * 60 * 1000;
 
-// Dense body text, as a handout or a textbook chapter.
-bool writeTextPdf(const QString &path, int pages)
-{
-    QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    QFont body;
-    body.setPixelSize(11);
-    painter.setFont(body);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        painter.drawText(QPointF(60, 60), QStringLiteral("第 %1 章 练习与讲解").arg(i + 1));
-        for (int line = 0; line < 50; ++line)
-            painter.drawText(QPointF(60, 90 + line * 14),
-                             QStringLiteral("%1.%2 The quick brown fox jumps over the lazy dog; "
-                                            "同学们请注意本题的解题思路与步骤。")
-                                 .arg(i + 1)
-                                 .arg(line + 1));
-    }
-    return painter.end();
-}
-
 bool readablePdf(const QString &file)
 {
     QPdfDocument document;
@@ -84,7 +57,7 @@ int runExportBench(const QString &file)
     const bool generate = !readablePdf(file);
     if (generate) {
         path = temp.filePath(QStringLiteral("export-bench.pdf"));
-        if (!writeTextPdf(path, kGeneratedPages)) {
+        if (!BenchUtil::writeLessonPdf(path, kGeneratedPages, 40)) {
             std::fprintf(stderr, "--bench-export: cannot write the text document\n");
             return 1;
         }

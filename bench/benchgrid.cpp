@@ -39,36 +39,6 @@ constexpr int kGeneratedPages = 2415;
 // About 1500 px/s at 60 frames a second: a brisk flick.
 constexpr int kDragStepPx = 24;
 
-// A long lesson of numbered pages with some text, drawn like a real one.
-bool writeLongPdf(const QString &path, int pages)
-{
-    QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    const QRectF page(0, 0, 595, 842);
-    QFont big;
-    big.setPixelSize(120);
-    QFont small;
-    small.setPixelSize(12);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        painter.setFont(big);
-        painter.drawText(page.adjusted(0, 0, 0, -400), Qt::AlignCenter, QString::number(i + 1));
-        painter.setFont(small);
-        for (int line = 0; line < 20; ++line)
-            painter.drawText(QPointF(60, 480 + line * 16),
-                             QStringLiteral("第 %1 页 · 第 %2 行：lorem ipsum dolor sit amet")
-                                     .arg(i + 1)
-                                     .arg(line + 1));
-    }
-    return painter.end();
-}
-
 int pageCountOf(const QString &file)
 {
     QPdfDocument document;
@@ -109,7 +79,7 @@ int runGridBench(const QString &file)
         path = temp.filePath(QStringLiteral("grid-bench.pdf"));
         QElapsedTimer writing;
         writing.start();
-        if (!temp.isValid() || !writeLongPdf(path, kGeneratedPages)) {
+        if (!temp.isValid() || !BenchUtil::writeLessonPdf(path, kGeneratedPages, 20)) {
             std::fprintf(stderr, "--bench: cannot write the long grid document\n");
             return 1;
         }

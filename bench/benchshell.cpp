@@ -45,32 +45,6 @@ constexpr int kFrameStepMs = 16;
 // A dead share answers after this long (a real one can take far longer).
 constexpr int kDeadShareMs = 3000;
 
-bool writeLesson(const QString &path, int pages)
-{
-    QPdfWriter writer(path);
-    writer.setResolution(72);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    QFont big;
-    big.setPixelSize(96);
-    QFont small;
-    small.setPixelSize(12);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0)
-            writer.newPage();
-        painter.setFont(big);
-        painter.drawText(QRectF(0, 0, 595, 400), Qt::AlignCenter, QString::number(i + 1));
-        painter.setFont(small);
-        for (int line = 0; line < 24; ++line)
-            painter.drawText(QPointF(60, 440 + line * 15),
-                             QStringLiteral("第 %1 页 · 第 %2 行：课堂练习与讲解").arg(i + 1).arg(line + 1));
-    }
-    return painter.end();
-}
-
 void settle(int ms)
 {
     const QDeadlineTimer deadline(ms);
@@ -101,7 +75,7 @@ void stepTransition(MainWindow &window, QList<double> *frames, QList<double> *cp
 int transitionBench(const QString &folder)
 {
     const QString pdf = folder + QStringLiteral("/transition.pdf");
-    if (!writeLesson(pdf, 6)) {
+    if (!BenchUtil::writeLessonPdf(pdf, 6, 24)) {
         std::fprintf(stderr, "--bench-shell: cannot write %s\n", qPrintable(pdf));
         return 1;
     }
@@ -210,7 +184,7 @@ int tabsBench(const QString &folder)
     const QString first = folder + QStringLiteral("/lesson-1.pdf");
     QElapsedTimer writing;
     writing.start();
-    if (!writeLesson(first, kPagesPerDocument)) {
+    if (!BenchUtil::writeLessonPdf(first, kPagesPerDocument, 24)) {
         std::fprintf(stderr, "--bench-shell: cannot write %s\n", qPrintable(first));
         return 1;
     }
