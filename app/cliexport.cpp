@@ -74,7 +74,10 @@ bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QS
     }
     QString message;
     if (!canvas->openPdf(*pdfPath, &message)) {
-        *error = QStringLiteral("打开失败：%1").arg(message);
+        // There is nobody to ask for a password here.
+        *error = canvas->lastOpenNeedsPassword()
+                ? QStringLiteral("打开失败：此 PDF 受密码保护，命令行导出无法输入密码（请在程序中打开并输入密码后导出）")
+                : QStringLiteral("打开失败：%1").arg(message);
         return false;
     }
     if (!ink.isEmpty())

@@ -3,6 +3,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/passworddialog.h"
 #include "app/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
@@ -85,6 +86,31 @@ void execForTouch(QMessageBox &box)
     for (QAbstractButton *button : box.buttons())
         button->setMinimumHeight(minimumHeight);
     box.exec();
+}
+
+enum class PdfOpen { Opened, Failed, Cancelled };
+
+// Opens pdfPath in canvas; a locked PDF asks for its password (name is
+// the file the user chose) until it opens or the teacher cancels. The
+// password stays in the canvas only: the logs see the path, never it.
+PdfOpen openCanvasPdf(PdfCanvas *canvas, const QString &pdfPath, const QString &name, QWidget *parent,
+                      QString *error)
+{
+    bool retry = false;
+    while (!canvas->openPdf(pdfPath, error)) {
+        if (!canvas->lastOpenNeedsPassword())
+            return PdfOpen::Failed;
+        if (retry)
+            logInfo(logOpen(), QStringLiteral("PDF 密码不正确：%1").arg(pdfPath));
+        QString password;
+        if (!PasswordDialog::ask(name, retry, parent, &password)) {
+            canvas->setPassword(QString());
+            return PdfOpen::Cancelled;
+        }
+        canvas->setPassword(password);
+        retry = true;
+    }
+    return PdfOpen::Opened;
 }
 
 } // namespace
@@ -264,12 +290,18 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     canvas->setPalmEraserEnabled(palmEraser());
     wireCanvas(canvas);
     QString error;
-    if (!canvas->openPdf(doc.pdfPath, &error)) {
-        logInfo(logOpen(), QStringLiteral("打开失败：%1（%2）").arg(path, error));
+    const PdfOpen opened = openCanvasPdf(canvas, doc.pdfPath, QFileInfo(path).fileName(), this, &error);
+    if (opened != PdfOpen::Opened) {
         m_stack->removeWidget(canvas);
         m_lastRender.remove(canvas);
         delete canvas;
-        statusBar()->showMessage(QStringLiteral("打开失败：%1").arg(error), 8000);
+        if (opened == PdfOpen::Cancelled) {
+            logInfo(logOpen(), QStringLiteral("已取消输入密码：%1").arg(path));
+            statusBar()->showMessage(QStringLiteral("已取消打开：%1").arg(QFileInfo(path).fileName()), 4000);
+        } else {
+            logInfo(logOpen(), QStringLiteral("打开失败：%1（%2）").arg(path, error));
+            statusBar()->showMessage(QStringLiteral("打开失败：%1").arg(error), 8000);
+        }
         return;
     }
 

@@ -96,7 +96,9 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
     ++m_documentSerial;
 
     auto *document = new QPdfDocument(this);
+    document->setPassword(m_password);
     const QPdfDocument::Error loadError = document->load(path);
+    m_openNeedsPassword = loadError == QPdfDocument::Error::IncorrectPassword;
     // QtPdf 6.4 may report no error for a file it could not read; only a
     // ready document with pages counts as opened.
     const bool usable = loadError == QPdfDocument::Error::None
@@ -154,6 +156,7 @@ void PdfCanvas::closeDocument()
 {
     recordOperation("close", m_path);
     stopFling();
+    m_password.clear();
     m_thumbnailIds.clear();
     ++m_documentSerial;
     detachDocument();

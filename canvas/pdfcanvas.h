@@ -52,6 +52,13 @@ public:
 
     // ---- Document & layout (canvas/pdfcanvas.cpp, canvas/layout.cpp) ----
     bool openPdf(const QString &path, QString *error = nullptr);
+    // The password the next openPdf tries (empty: none). Kept in memory only,
+    // for every later reader of the same PDF (export, reopening); a close
+    // forgets it.
+    void setPassword(const QString &password) { m_password = password; }
+    QString password() const { return m_password; }
+    // Whether the last failed openPdf failed for want of the right password.
+    bool lastOpenNeedsPassword() const { return m_openNeedsPassword; }
     void closeDocument();
     bool hasDocument() const { return m_document != nullptr; }
     QString path() const { return m_path; }
@@ -246,6 +253,8 @@ private:
 
     QPdfDocument *m_document = nullptr;
     QString m_path;
+    QString m_password;
+    bool m_openNeedsPassword = false;
     QList<QSizeF> m_pageSizes;                            // points
     double m_widestPt = 595;
     int m_documentSerial = 0;

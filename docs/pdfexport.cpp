@@ -132,6 +132,7 @@ ExportSource exportSource(const PdfCanvas *canvas)
     if (!canvas || !canvas->hasDocument())
         return source;
     source.pdfPath = canvas->path();
+    source.password = canvas->password();
     for (int i = 0; i < canvas->pageCount(); ++i)
         source.pageSizes.append(canvas->pageSizePt(i));
     source.pages = canvas->exportAnnotations().value(QStringLiteral("pages")).toObject();

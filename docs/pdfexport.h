@@ -20,6 +20,7 @@ class QPdfDocument;
 struct ExportSource
 {
     QString pdfPath;
+    QString password;            // of a locked PDF, as the canvas opened it
     QList<QSizeF> pageSizes;     // points
     QJsonObject pages;           // the annotation object's "pages"
 };

@@ -52,6 +52,7 @@ struct Pipeline
 void renderAll(const ExportSource &source, double dpi, Pipeline *pipe)
 {
     QPdfDocument document;
+    document.setPassword(source.password);
     document.load(source.pdfPath);
     const bool ready = document.status() == QPdfDocument::Status::Ready;
     const int count = int(source.pageSizes.size());
