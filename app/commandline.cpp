@@ -41,6 +41,7 @@ constexpr SwitchRule kSwitches[] = {
     { "--export-pdf", ArgRule::RequiredPair, nullptr },
     { "--export-png", ArgRule::RequiredPair, nullptr },
     { "--bench-export", ArgRule::Required, nullptr },
+    { "--bench-workingcopy", ArgRule::Required, nullptr },
 };
 
 // Word documents qualify by the same suffix test the Word converter uses.

@@ -6,7 +6,6 @@
 #include "ink/annotationjson.h"
 #include "system/diaglog.h"
 
-#include <QFile>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
@@ -24,20 +23,8 @@ bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, co
     // extracted PDF that vanished while the document was open.
     if (looksLikePackage(keyPath))
         restoreExtractedPdf(pdfPath, keyPath);
-    QFile file(pdfPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("无法读取源 PDF：%1").arg(pdfPath);
-        return false;
-    }
-    const QByteArray pdf = file.readAll();
-    file.close();
-    if (pdf.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("无法读取源 PDF：%1").arg(pdfPath);
-        return false;
-    }
-    return writeWorkingCopy(keyPath, pdf, annotationsFromInk(ink), fingerprint, error);
+    // The PDF stays where the fingerprint points; only the ink is written.
+    return writeWorkingCopy(keyPath, annotationsFromInk(ink), fingerprint, error);
 }
 
 WorkingCopyWriter::WorkingCopyWriter(QObject *parent)

@@ -13,8 +13,9 @@ class QTimer;
 
 // Keeps each open document's working copy in step with its ink, so a crash
 // or power cut costs at most the last second of writing. The byte work
-// (reading the PDF, encoding and writing the package) runs on one worker
-// thread in request order; the pen never waits for it.
+// (encoding the ink and writing the package, whose PDF is kept by
+// reference) runs on one worker thread in request order; the pen never
+// waits for it.
 class WorkingCopyWriter : public QObject
 {
     Q_OBJECT
@@ -25,8 +26,9 @@ public:
     ~WorkingCopyWriter() override;
 
     // keyPath names the working copy (the user's PDF, or the package);
-    // pdfPath holds the PDF bytes to store; fingerprint is keyPath's
-    // fingerprint when the document was loaded.
+    // pdfPath is the PDF the canvas shows (an extracted package PDF is
+    // brought back when it vanishes); fingerprint is keyPath's fingerprint
+    // when the document was loaded.
     void track(PdfCanvas *canvas, const QString &keyPath, const QString &pdfPath,
                const QJsonObject &fingerprint);
     bool isTracked(PdfCanvas *canvas) const { return m_docs.contains(canvas); }

@@ -96,6 +96,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runThemeSelfTest();
     if (name == QLatin1String("--bench-shell"))
         return runShellBench(argument);
+    if (name == QLatin1String("--bench-workingcopy"))
+        return runWorkingCopyBench(argument);
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }

@@ -16,3 +16,5 @@ int runShellBench(const QString &folder);    // --bench-shell
 // The page grid's figures on a long document (part of --bench); a file
 // shorter than that is replaced by a generated one.
 int runGridBench(const QString &file);
+// One working-copy write on a large PDF (generated when file is missing).
+int runWorkingCopyBench(const QString &file); // --bench-workingcopy

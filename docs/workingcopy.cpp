@@ -306,12 +306,14 @@ RestoreResult runRestoreGate(const QString &sourcePath)
     return result;
 }
 
-bool writeWorkingCopy(const QString &sourcePath, const QByteArray &pdf, const QJsonObject &annotations,
-                      const QJsonObject &fingerprint, QString *error)
+bool writeWorkingCopy(const QString &sourcePath, const QJsonObject &annotations, const QJsonObject &fingerprint,
+                      QString *error)
 {
     if (!ensureTempFolder(error))
         return false;
-    return writePackage(workingCopyPath(sourcePath), pdf, annotations, error, fingerprint);
+    // Still a whole package replaced atomically: a kill at any moment
+    // leaves the previous copy or the new one, never a torn one.
+    return writePackage(workingCopyPath(sourcePath), QByteArray(), annotations, error, fingerprint);
 }
 
 bool removeWorkingCopy(const QString &sourcePath)

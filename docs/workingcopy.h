@@ -75,7 +75,11 @@ RestoreResult runRestoreGate(const QString &sourcePath);
 // Writes the working copy of sourcePath (creating the temporary folder).
 // fingerprint is the source's fingerprint taken when the document was
 // loaded, so ink drawn on those bytes never gets attached to a newer file.
-bool writeWorkingCopy(const QString &sourcePath, const QByteArray &pdf, const QJsonObject &annotations,
-                      const QJsonObject &fingerprint, QString *error = nullptr);
+// The copy keeps the PDF by reference: restore reads only the ink and
+// proves the source unchanged by the fingerprint, so "source.pdf" is
+// stored empty and a write costs the ink, not the PDF. Copies that hold
+// the whole PDF (written by earlier versions) restore the same way.
+bool writeWorkingCopy(const QString &sourcePath, const QJsonObject &annotations, const QJsonObject &fingerprint,
+                      QString *error = nullptr);
 // Removes the working copy of sourcePath (discarded ink must not come back).
 bool removeWorkingCopy(const QString &sourcePath);

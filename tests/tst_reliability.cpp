@@ -120,6 +120,28 @@ private slots:
         killHard(&third);
     }
 
+    // A kill while working copies are being written, one after another,
+    // leaves the last complete copy, and it restores.
+    void killDuringWorkingCopyWritesKeepsARestorableCopy()
+    {
+        const QString pdf = m_dir->filePath(QStringLiteral("讲义.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+        QProcess writer;
+        writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        writer.start(TestUtil::lecternBinary(), { QStringLiteral("--bench-workingcopy"), pdf });
+        QVERIFY(writer.waitForStarted(10000));
+        QDeadlineTimer deadline(60000);
+        while (!writer.canReadLine() && !deadline.hasExpired() && writer.state() == QProcess::Running)
+            writer.waitForReadyRead(1000);
+        QVERIFY(writer.readLine().startsWith("workingcopy_first_write_ms="));
+        killHard(&writer);
+        QCOMPARE(writer.exitStatus(), QProcess::CrashExit); // killed among the following writes
+
+        const RestoreResult restored = runRestoreGate(pdf);
+        QCOMPARE(restored.outcome, RestoreResult::Outcome::Restored);
+        QVERIFY(strokeCount(inkFromAnnotations(restored.annotations)) >= 2000);
+    }
+
     void unwritableSaveStaysDirty_data()
     {
         QTest::addColumn<QString>("target");

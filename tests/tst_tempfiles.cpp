@@ -300,7 +300,7 @@ private slots:
         QByteArray copyPdf;
         QJsonObject copyInk;
         QVERIFY(readPackage(workingCopyPath(package), &copyPdf, &copyInk));
-        QCOMPARE(copyPdf, pdf);
+        QVERIFY(copyPdf.isEmpty()); // kept by reference to the package
         QCOMPARE(strokesIn(copyInk), 1);
         QCOMPARE(readFile(extracted), pdf);
     }

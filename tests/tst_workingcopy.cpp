@@ -1,11 +1,14 @@
+#include "app/documentwriter.h"
 #include "docs/package.h"
 #include "docs/workingcopy.h"
+#include "ink/annotationjson.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -76,6 +79,7 @@ private slots:
     void sameSource();
     void fingerprintNoticesChanges();
     void restoreGate();
+    void writesCostTheInkNotThePdf();
     void unreadableWorkingCopyIsOnlyLogged();
     void damagedWorkingCopyIsKeptNotRestored();
     void discardedWorkingCopyIsGone();
@@ -227,11 +231,9 @@ void TestWorkingCopy::restoreGate()
     // Written without the temp folder existing: the writer creates it.
     QVERIFY(!QFileInfo::exists(tempFolder()));
     QString error;
-    QVERIFY2(writeWorkingCopy(source, pdf, inkWith(3), sourceFingerprint(source), &error), qPrintable(error));
-    QByteArray storedPdf;
+    QVERIFY2(writeWorkingCopy(source, inkWith(3), sourceFingerprint(source), &error), qPrintable(error));
     QJsonObject stored;
-    QVERIFY(readPackage(workingCopyPath(source), &storedPdf, &stored));
-    QCOMPARE(storedPdf, pdf);
+    QVERIFY(readPackage(workingCopyPath(source), nullptr, &stored));
     QVERIFY(::sameSource(stored.value(QStringLiteral("source")).toObject(), sourceFingerprint(source)));
 
     const RestoreResult restored = runRestoreGate(source);
@@ -256,6 +258,38 @@ void TestWorkingCopy::restoreGate()
     QCOMPARE(runRestoreGate(source).outcome, RestoreResult::Outcome::Mismatch);
 }
 
+// The working copy keeps the PDF by reference to its fingerprinted source:
+// every write, the first too, stores only the ink. A copy from an older
+// version, with the whole PDF inside, still restores.
+void TestWorkingCopy::writesCostTheInkNotThePdf()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("厚书.pdf"));
+    const QByteArray pdf = pdfBytes('g', 4 << 20);
+    QVERIFY(writeFile(source, pdf));
+    const QJsonObject fingerprint = sourceFingerprint(source);
+    const QString copy = workingCopyPath(source);
+    QVERIFY(QDir().mkpath(tempFolder()));
+    QVERIFY(writePackage(copy, pdf, inkWith(1), nullptr, fingerprint));
+    RestoreResult old = runRestoreGate(source);
+    QCOMPARE(old.outcome, RestoreResult::Outcome::Restored);
+    QCOMPARE(strokeCount(inkFromAnnotations(old.annotations)), 1);
+
+    InkPages ink = inkFromAnnotations(inkWith(2));
+    for (int write = 0; write < 2; ++write) {
+        QString error;
+        QVERIFY2(writeWorkingCopySnapshot(source, source, ink, fingerprint, &error), qPrintable(error));
+        // The file is replaced whole, so its size is what the write cost.
+        const QByteArray json = QJsonDocument(annotationsFromInk(ink)).toJson();
+        QVERIFY2(QFileInfo(copy).size() < json.size() + 1024, qPrintable(QString::number(QFileInfo(copy).size())));
+        const RestoreResult r = runRestoreGate(source);
+        QCOMPARE(r.outcome, RestoreResult::Outcome::Restored);
+        QCOMPARE(r.annotations.value(QStringLiteral("pages")), annotationsFromInk(ink).value(QStringLiteral("pages")));
+        ink[0].append(ink[0].first());
+    }
+    QCOMPARE(readFile(source), pdf);
+}
+
 void TestWorkingCopy::unreadableWorkingCopyIsOnlyLogged()
 {
     QTemporaryDir dir;
@@ -275,7 +309,7 @@ void TestWorkingCopy::damagedWorkingCopyIsKeptNotRestored()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("a.pdf"));
     QVERIFY(writeFile(source, pdfBytes('d')));
-    QVERIFY(writeWorkingCopy(source, pdfBytes('d'), inkWith(2), sourceFingerprint(source)));
+    QVERIFY(writeWorkingCopy(source, inkWith(2), sourceFingerprint(source)));
     const QString copy = workingCopyPath(source);
     QByteArray bytes = readFile(copy);
     const int digit = bytes.indexOf("\"version\": 1") + 11;
@@ -298,7 +332,7 @@ void TestWorkingCopy::discardedWorkingCopyIsGone()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("a.pdf"));
     QVERIFY(writeFile(source, pdfBytes('f')));
-    QVERIFY(writeWorkingCopy(source, pdfBytes('f'), inkWith(1), sourceFingerprint(source)));
+    QVERIFY(writeWorkingCopy(source, inkWith(1), sourceFingerprint(source)));
     QVERIFY(removeWorkingCopy(source));
     QVERIFY(!QFileInfo::exists(workingCopyPath(source)));
     QCOMPARE(runRestoreGate(source).outcome, RestoreResult::Outcome::NoWorkingCopy);
@@ -395,8 +429,7 @@ void TestWorkingCopy::extractionFailureIsReported()
     QString extractError;
     QString copyError;
     const bool extracted = extractPackagePdf(dir.filePath(QStringLiteral("a.dpz")), pdfBytes('g'), &pdfPath, &extractError);
-    const bool wroteCopy = writeWorkingCopy(dir.filePath(QStringLiteral("a.pdf")), pdfBytes('g'), inkWith(1),
-                                            QJsonObject(), &copyError);
+    const bool wroteCopy = writeWorkingCopy(dir.filePath(QStringLiteral("a.pdf")), inkWith(1), QJsonObject(), &copyError);
     const QString folder = tempFolder();
     const bool workFolderTemporary = ::isTemporaryPath(QDir::currentPath() + QStringLiteral("/a.pdf"));
     qputenv("TMPDIR", savedTmp);
