@@ -1,5 +1,6 @@
 #include "bench/bench.h"
 #include "bench/benchimage.h"
+#include "bench/benchrender_fling.h"
 #include "bench/benchutil.h"
 
 #include "bench/procinfo.h"
@@ -127,6 +128,11 @@ int runRenderBench(const QString &file)
     view->repaint();
     const double firstPaintMs = msSince(timer);
 
+    // A reader's fling from page 2, while the canvas is still fresh.
+    const FlingFigures fling = runFling(canvas, 100, 2.0);
+    canvas.goToPage(0);
+    settleRenderer(canvas);
+
     // Page through the whole document one viewport at a time. A page is
     // painted cold in a frame when that frame had to render some of it.
     QScrollBar *bar = canvas.verticalScrollBar();
@@ -186,6 +192,11 @@ int runRenderBench(const QString &file)
     printLine("pages_painted", QString::number(seen.size()));
     printLine("tile_cache_peak_mb", QString::number(double(cachePeak) / 1048576.0, 'f', 1));
     printLine("rss_peak_mb", QString::number(rssPeak, 'f', 1));
+    printLine("fling_pages", QString::number(fling.pages));
+    printLine("fling_frames", QString::number(fling.frames));
+    printLine("fling_slow_frame_pct", QString::number(fling.slowFramePct, 'f', 1));
+    printMs("fling_frame_ms_p95", fling.frameMsP95);
+    printLine("fling_sync_renders", QString::number(fling.syncRenders));
     printMs("raw_first_render_ms", rawColdMs);
     printMs("raw_warm_render_ms", rawWarmMs);
     printLine("raw_render_size", QStringLiteral("%1x%2").arg(firstSheet.width()).arg(firstSheet.height()));

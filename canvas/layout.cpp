@@ -75,8 +75,9 @@ void PdfCanvas::relayout()
     const int W = viewport()->width();
     const int H = viewport()->height();
     const LayoutKey key { m_document, m_zoom, W, H, int(m_pageSizes.size()), m_widestPt };
-    if (key == m_layoutKey && m_slots.size() == m_pageSizes.size())
+    if (key == m_layoutKey && m_slots.size() == m_pageSizes.size() && !m_sizesChanged)
         return;
+    m_sizesChanged = false;
     m_layoutKey = key;
     ++m_layoutCount;
 
@@ -119,6 +120,8 @@ QRectF PdfCanvas::pageRect(int page) const
 {
     if (page < 0 || page >= m_slots.size())
         return QRectF();
+    if (ensurePageSize(page) || m_sizesChanged)
+        settleLayout();
     const PageSlot &slot = m_slots.at(page);
     const double x = (m_contentWidth - slot.width) / 2 - horizontalScrollBar()->value();
     const double y = slot.top - verticalScrollBar()->value();

@@ -111,7 +111,9 @@ void PdfCanvas::paintEvent(QPaintEvent *event)
     Q_UNUSED(event);
     checkDeviceRatio();
     QPainter painter(viewport());
+    m_painting = true;
     paintCanvas(painter);
+    m_painting = false;
 }
 
 void PdfCanvas::paintCanvas(QPainter &painter)
@@ -207,6 +209,7 @@ void PdfCanvas::paintCanvas(QPainter &painter)
         painter.setPen(Qt::NoPen);
     }
     paintEraserIndicator(painter);
+    prefetchAhead(visible);
 
     --c.depth;
 }

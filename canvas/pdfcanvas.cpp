@@ -113,6 +113,7 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
             *error = message;
         delete document;
         // The canvas is left empty, as after a close.
+        stopSizeReading();
         m_path.clear();
         m_pageSizes.clear();
         m_slots.clear();
@@ -128,23 +129,13 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
     m_document = document;
     m_renderer->setDocument(m_document);
     m_path = path;
-    m_pageSizes.clear();
-    m_widestPt = 0;
     const int count = m_document->pageCount();
-    m_pageSizes.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        const QSizeF size = m_document->pagePointSize(i);
-        m_pageSizes.append(size);
-        if (size.width() > m_widestPt)
-            m_widestPt = size.width();
-    }
-    if (!(m_widestPt > 0))
-        m_widestPt = 595;
-
+    startSizeReading(m_document->pagePointSize(0));
     resetInkState();
     dropAllTiles();
     relayout();
     verticalScrollBar()->setValue(0);
+    ensureVisibleSizes();
     viewport()->update();
     emit pageChanged(currentPage(), count);
     emit inkChanged(0);
@@ -159,6 +150,7 @@ void PdfCanvas::closeDocument()
     m_password.clear();
     m_thumbnailIds.clear();
     ++m_documentSerial;
+    stopSizeReading();
     detachDocument();
     dropAllTiles();
     m_path.clear();
@@ -181,11 +173,13 @@ QSizeF PdfCanvas::pageSizePt(int page) const
 {
     if (page < 0 || page >= m_pageSizes.size())
         return QSizeF();
+    ensurePageSize(page);
     return m_pageSizes.at(page);
 }
 
 void PdfCanvas::onVerticalValueChanged()
 {
+    ensureVisibleSizes();
     emit pageChanged(currentPage(), pageCount());
 }
 
@@ -194,6 +188,7 @@ void PdfCanvas::resizeEvent(QResizeEvent *event)
     QAbstractScrollArea::resizeEvent(event);
     dropAllTiles();
     relayout();
+    ensureVisibleSizes();
     viewport()->update();
 }
 

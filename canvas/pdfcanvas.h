@@ -63,7 +63,11 @@ public:
     bool hasDocument() const { return m_document != nullptr; }
     QString path() const { return m_path; }
     int pageCount() const { return int(m_pageSizes.size()); }
+    // Reads the page's size first when the background pass has not yet.
     QSizeF pageSizePt(int page) const;
+    // Pages whose size has been read from the document (the rest are laid
+    // out with an estimate until the background pass reaches them).
+    int knownPageSizes() const { return m_knownSizes; }
     int currentPage() const;
     void goToPage(int page);
     QRectF pageRect(int page) const;                      // viewport
@@ -247,6 +251,16 @@ private:
     };
     void detachDocument();
     void createRenderer();
+    // Page sizes (canvas/pagesizes.cpp): read lazily so the first paint
+    // costs one page, not the whole book.
+    void startSizeReading(const QSizeF &firstPage);
+    void stopSizeReading();
+    bool ensurePageSize(int page) const;
+    void readSizeSlice();
+    void settleLayout() const;
+    void relayoutHoldingCentre();
+    void ensureVisibleSizes();
+    bool layoutHeldStill() const;
     int pageAtContentY(double contentY) const;
     void onVerticalValueChanged();
     void checkDeviceRatio();
@@ -255,8 +269,17 @@ private:
     QString m_path;
     QString m_password;
     bool m_openNeedsPassword = false;
-    QList<QSizeF> m_pageSizes;                            // points
-    double m_widestPt = 595;
+    // Page sizes are a cache filled lazily, so const readers may fill it.
+    mutable QList<QSizeF> m_pageSizes;                    // points
+    mutable QList<bool> m_sizeRead;
+    mutable int m_knownSizes = 0;
+    mutable double m_widestPt = 595;
+    mutable double m_widestRead = 0;                      // 0 while no page has a width
+    bool m_ensuringVisible = false;
+    bool m_painting = false;                              // no re-layout mid-frame
+    mutable bool m_sizesChanged = false;                  // laid out with stale sizes
+    int m_sizeCursor = 0;                                 // next page for the background pass
+    QTimer *m_sizeTimer = nullptr;
     int m_documentSerial = 0;
     QList<PageSlot> m_slots;
     double m_contentHeight = 0;
@@ -305,6 +328,8 @@ private:
     void evictTiles();
     void reportMeasurement(int page, qint64 ms, const QSize &size);
     bool prefetchAllowed() const;
+    // Starts the sheet about to scroll into view in the direction of travel.
+    void prefetchAhead(const QList<int> &visible);
 
     QPdfPageRenderer *m_renderer = nullptr;
     QHash<int, PageTiles> m_pageTiles;
@@ -319,6 +344,8 @@ private:
     qint64 m_measuredMs = 0;
     QSize m_measuredSize;
     bool m_measureQueued = false;
+    double m_lastPaintTop = 0;                            // content
+    int m_scrollDirection = 1;                            // +1 down, -1 up
 
     // ---- Zoom & scrolling ----
     double m_zoom = 1.0;

@@ -254,6 +254,28 @@ bool PdfCanvas::prefetchAllowed() const
     return !(top && top->testAttribute(Qt::WA_DontShowOnScreen));
 }
 
+void PdfCanvas::prefetchAhead(const QList<int> &visible)
+{
+    const double top = verticalScrollBar()->value();
+    if (top != m_lastPaintTop)
+        m_scrollDirection = top > m_lastPaintTop ? 1 : -1;
+    m_lastPaintTop = top;
+    if (visible.isEmpty() || m_zoomInFlight || m_pinchInFlight || !prefetchAllowed())
+        return;
+    // The edge that enters first: the top rows of the next sheet going
+    // down, the bottom rows of the previous one going up.
+    const int page = m_scrollDirection > 0 ? visible.last() + 1 : visible.first() - 1;
+    if (page < 0 || page >= m_slots.size())
+        return;
+    const PageSlot &slot = m_slots.at(page);
+    PageTiles &record = pageTiles(page, sheetDeviceSize(QRectF(0, 0, slot.width, slot.height)));
+    const int rows = std::min(2, record.rows);
+    if (m_scrollDirection > 0)
+        requestBlock(page, record, 0, 0, record.cols - 1, rows - 1);
+    else
+        requestBlock(page, record, 0, record.rows - rows, record.cols - 1, record.rows - 1);
+}
+
 bool PdfCanvas::renderBlockNow(int page, PageTiles &record, int c0, int r0, int c1, int r1)
 {
     if (!m_document || page < 0 || page >= pageCount())
