@@ -304,9 +304,13 @@ namespace {
 QByteArray annotationText(const QJsonObject &annotations, const QJsonObject &fingerprint)
 {
     QJsonObject object = annotations;
-    if (!fingerprint.isEmpty())
-        object.insert(QStringLiteral("source"), fingerprint);
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+    if (fingerprint.isEmpty())
+        return QJsonDocument(object).toJson(QJsonDocument::Indented);
+    // Only working copies carry a fingerprint. They are the program's own,
+    // rewritten every second while the teacher writes: compact text is less
+    // than half the bytes and the time. Packages a teacher keeps stay indented.
+    object.insert(QStringLiteral("source"), fingerprint);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 // Every size and offset must fit the 32-bit fields (there is no ZIP64).

@@ -312,8 +312,8 @@ void TestWorkingCopy::damagedWorkingCopyIsKeptNotRestored()
     QVERIFY(writeWorkingCopy(source, inkWith(2), sourceFingerprint(source)));
     const QString copy = workingCopyPath(source);
     QByteArray bytes = readFile(copy);
-    const int digit = bytes.indexOf("\"version\": 1") + 11;
-    QVERIFY(digit > 11);
+    const int digit = bytes.indexOf("\"version\":1") + 10;
+    QVERIFY(digit > 10);
     bytes[digit] = '3';
     QVERIFY(writeFile(copy, bytes));
 
