@@ -2,6 +2,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/sourceguard.h"
 #include "app/theme.h"
 #include "app/transitionlayer.h"
 #include "app/uimetrics.h"
@@ -17,6 +18,7 @@
 #include "platform/colorscheme.h"
 #include "platform/procmemory.h"
 #include "system/crashreport.h"
+#include "system/diaglog.h"
 #include "system/settings.h"
 
 #include <QAction>
@@ -31,6 +33,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -55,8 +58,12 @@ QString appTitle()
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , m_writer(new WorkingCopyWriter(this))
+    , m_guard(new SourceGuard(this))
 {
     setWindowTitle(appTitle());
+    connect(m_writer, &WorkingCopyWriter::written, this, &MainWindow::onWorkingCopyWritten);
+    connect(m_guard, &SourceGuard::copyReady, m_writer, &WorkingCopyWriter::setInkPdf);
+    connect(m_guard, &SourceGuard::originalChanged, this, &MainWindow::onOriginalChanged);
     setAcceptDrops(true);
 
     auto *central = new QWidget(this);
@@ -201,6 +208,11 @@ void MainWindow::buildStatusBar()
     statusBar()->setSizeGripEnabled(false);
     for (QLabel *label : {m_pageLabel, m_renderLabel, m_strokesLabel, m_memLabel})
         statusBar()->addWidget(label, 0);
+    m_unprotectedLabel = new QLabel(QStringLiteral("⚠ 工作副本写不进去：本课批注暂无备份，请尽快保存"), this);
+    m_unprotectedLabel->setObjectName(QStringLiteral("unprotectedLabel"));
+    m_unprotectedLabel->setFont(font);
+    m_unprotectedLabel->hide();
+    statusBar()->addPermanentWidget(m_unprotectedLabel, 0);
     m_conversions = new WordConversions(statusBar(), this);
     connect(m_conversions, &WordConversions::finished, this, &MainWindow::onWordConverted);
     statusBar()->addPermanentWidget(m_conversions->indicator(), 0);
@@ -323,6 +335,7 @@ void MainWindow::bind(PdfCanvas *canvas)
         }
     }
     refreshZoomBar();
+    refreshProtection();
     if (canvas) {
         onPageChanged(canvas->currentPage(), canvas->pageCount());
         onInkChanged(canvas->strokeCount());
@@ -397,6 +410,8 @@ void MainWindow::markDirty(PdfCanvas *canvas)
     if (index < 0)
         return;
     m_writer->noteInkChanged(canvas);
+    // From the first stroke on, the pages under the ink are kept privately.
+    m_guard->noteInk(canvas);
     OpenDocument &doc = m_docs[index];
     if (doc.dirty)
         return;
@@ -617,21 +632,67 @@ void MainWindow::wakeToolbars()
 
 // Another instance sweeps the temp folder when it cannot reach this window
 // (a busy start, a removed socket) and may do so weeks into a long session:
-// every file an open document keeps there must look new. The file the user
-// opened keeps its date, since its fingerprint guards the working copy.
+// every file an open document keeps there must look new. A file that any
+// tab opened itself keeps its date, since its fingerprint guards that tab's
+// working copy (a tab may open another tab's extracted PDF directly).
 void MainWindow::refreshOpenTempFiles()
 {
-    QStringList paths;
-    for (int i = 0; i < m_docs.size(); ++i) {
-        const OpenDocument &doc = m_docs.at(i);
-        const QString guarded = m_writer->keyPath(m_canvases.at(i));
+    const auto key = [](const QString &path) {
+        const QFileInfo info(path);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    };
+    QSet<QString> guarded;
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        guarded.insert(key(m_writer->keyPath(canvas)));
+    QStringList paths = m_guard->privateCopies();
+    for (const OpenDocument &doc : std::as_const(m_docs)) {
         for (const QString &path : {doc.packagePath, doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
-            if (!path.isEmpty() && path != guarded)
+            if (!path.isEmpty() && !guarded.contains(key(path)))
                 paths.append(path);
         }
     }
     refreshTempFiles(paths);
-    m_writer->refreshWorkingCopies();
+}
+
+void MainWindow::onWorkingCopyWritten(PdfCanvas *canvas, bool ok, const QString &error, bool sourceMatched)
+{
+    const int index = int(m_canvases.indexOf(canvas));
+    if (index < 0)
+        return;
+    if (!sourceMatched)
+        m_guard->checkOriginal(canvas);
+    OpenDocument &doc = m_docs[index];
+    if (doc.unprotected == !ok)
+        return;
+    doc.unprotected = !ok;
+    const QString cache = QStringLiteral("cache");
+    if (ok) {
+        logInfo(cache, QStringLiteral("工作副本又能写入了：%1").arg(doc.displayName));
+    } else {
+        logInfo(cache, QStringLiteral("工作副本写入失败，「%1」的批注暂无备份（%2）").arg(doc.displayName, error));
+        statusBar()->showMessage(
+            QStringLiteral("工作副本写入失败：「%1」的批注暂无备份，请尽快保存（%2）").arg(doc.displayName, error), 12000);
+    }
+    refreshProtection();
+}
+
+void MainWindow::refreshProtection()
+{
+    const int index = m_bound ? int(m_canvases.indexOf(m_bound.data())) : -1;
+    m_unprotectedLabel->setVisible(index >= 0 && m_docs.at(index).unprotected);
+}
+
+void MainWindow::onOriginalChanged(PdfCanvas *canvas, bool vanished)
+{
+    const int index = int(m_canvases.indexOf(canvas));
+    if (index < 0)
+        return;
+    const QString name = m_docs.at(index).displayName;
+    statusBar()->showMessage(
+        vanished ? QStringLiteral("「%1」的原文件已被移走或删除；保存和导出仍用批注所在的原页面").arg(name)
+                 : QStringLiteral("「%1」的原文件已在别处被改动；保存和导出仍用批注所在的原页面").arg(name),
+        10000);
 }
 
 void MainWindow::onToolbarIdle()
