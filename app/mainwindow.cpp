@@ -18,7 +18,6 @@
 #include "platform/colorscheme.h"
 #include "platform/procmemory.h"
 #include "system/crashreport.h"
-#include "system/diaglog.h"
 #include "system/settings.h"
 
 #include <QAction>
@@ -653,46 +652,6 @@ void MainWindow::refreshOpenTempFiles()
         }
     }
     refreshTempFiles(paths);
-}
-
-void MainWindow::onWorkingCopyWritten(PdfCanvas *canvas, bool ok, const QString &error, bool sourceMatched)
-{
-    const int index = int(m_canvases.indexOf(canvas));
-    if (index < 0)
-        return;
-    if (!sourceMatched)
-        m_guard->checkOriginal(canvas);
-    OpenDocument &doc = m_docs[index];
-    if (doc.unprotected == !ok)
-        return;
-    doc.unprotected = !ok;
-    const QString cache = QStringLiteral("cache");
-    if (ok) {
-        logInfo(cache, QStringLiteral("工作副本又能写入了：%1").arg(doc.displayName));
-    } else {
-        logInfo(cache, QStringLiteral("工作副本写入失败，「%1」的批注暂无备份（%2）").arg(doc.displayName, error));
-        statusBar()->showMessage(
-            QStringLiteral("工作副本写入失败：「%1」的批注暂无备份，请尽快保存（%2）").arg(doc.displayName, error), 12000);
-    }
-    refreshProtection();
-}
-
-void MainWindow::refreshProtection()
-{
-    const int index = m_bound ? int(m_canvases.indexOf(m_bound.data())) : -1;
-    m_unprotectedLabel->setVisible(index >= 0 && m_docs.at(index).unprotected);
-}
-
-void MainWindow::onOriginalChanged(PdfCanvas *canvas, bool vanished)
-{
-    const int index = int(m_canvases.indexOf(canvas));
-    if (index < 0)
-        return;
-    const QString name = m_docs.at(index).displayName;
-    statusBar()->showMessage(
-        vanished ? QStringLiteral("「%1」的原文件已被移走或删除；保存和导出仍用批注所在的原页面").arg(name)
-                 : QStringLiteral("「%1」的原文件已在别处被改动；保存和导出仍用批注所在的原页面").arg(name),
-        10000);
 }
 
 void MainWindow::onToolbarIdle()

@@ -52,15 +52,6 @@ QString canonicalOrAbsolute(const QString &path)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
-bool readAllBytes(const QString &path, QByteArray *bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return !bytes->isEmpty();
-}
-
 // A choice box titled and worded as given; its buttons, added by the caller,
 // are made large enough for a finger before it runs.
 void setUpChoiceBox(QMessageBox &box, const QString &objectName, QMessageBox::Icon icon,
@@ -413,33 +404,6 @@ MainWindow::DamagedChoice MainWindow::askOverwriteDamaged(int index)
     if (box.clickedButton() == overwrite)
         return DamagedChoice::Overwrite;
     return DamagedChoice::Cancel;
-}
-
-bool MainWindow::readInkPdf(int index, QByteArray *bytes)
-{
-    QString detail;
-    const QString pdf = m_guard->inkPdf(m_canvases.at(index), &detail);
-    if (!pdf.isEmpty() && readAllBytes(pdf, bytes))
-        return true;
-    const QString shown = m_docs.at(index).pdfPath;
-    logInfo(logSave(), QStringLiteral("保存失败：无法读取源 PDF：%1（%2）").arg(shown, detail));
-    showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(shown));
-    return false;
-}
-
-int MainWindow::openElsewhere(const QString &path, int except) const
-{
-    const QString key = canonicalOrAbsolute(path);
-    for (int i = 0; i < m_docs.size(); ++i) {
-        if (i == except)
-            continue;
-        const OpenDocument &doc = m_docs.at(i);
-        for (const QString &file : {doc.packagePath, doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
-            if (!file.isEmpty() && canonicalOrAbsolute(file) == key)
-                return i;
-        }
-    }
-    return -1;
 }
 
 void MainWindow::showSaveFailure(const QString &message)

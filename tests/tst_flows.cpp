@@ -251,6 +251,14 @@ private slots:
         QVERIFY2(window->statusBar()->currentMessage().contains(
                      replaced ? QStringLiteral("原文件已在别处被改动") : QStringLiteral("原文件已被移走或删除")),
                  qPrintable(window->statusBar()->currentMessage()));
+        // The working copy now carries the pages too: its ink no longer has
+        // a source to point to.
+        QTRY_COMPARE(copied.count(), 1);
+        drawStroke(*window, 0.3);
+        QVERIFY(window->workingCopyWriter()->flush(window->canvas(0)));
+        QByteArray copyPdf;
+        QVERIFY(readPackage(workingCopyPath(pdf), &copyPdf, nullptr));
+        QVERIFY(copyPdf == original);
 
         const QString package = m_dir->filePath(QStringLiteral("第5课.dpz"));
         answerSaveDialog(package);
@@ -259,7 +267,7 @@ private slots:
         QJsonObject savedInk;
         QVERIFY(readPackage(package, &savedPdf, &savedInk));
         QVERIFY(savedPdf == original);
-        QCOMPARE(strokeCount(inkFromAnnotations(savedInk)), 1);
+        QCOMPARE(strokeCount(inkFromAnnotations(savedInk)), 2);
 
         drawStroke(*window, 0.5);
         const QString exported = m_dir->filePath(QStringLiteral("第5课-已批注.pdf"));
