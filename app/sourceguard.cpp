@@ -80,12 +80,11 @@ void SourceGuard::untrack(PdfCanvas *canvas)
     auto it = m_docs.find(canvas);
     if (it == m_docs.end())
         return;
-    const QString copy = it->copy == CopyState::Pending || it->copy == CopyState::Ready ? it->copyPath : QString();
     const QString original = it->originalPath;
-    // The handle goes with the last job that reads it.
+    // The handle goes with the last job that reads it. The copy stays, as
+    // every temporary file does when a lesson closes: opened again
+    // unchanged, the lesson reuses it; otherwise the sweep takes it.
     m_docs.erase(it);
-    if (!copy.isEmpty())
-        runOnWorker([copy] { QFile::remove(copy); }, false);
     bool stillWatched = false;
     for (const Doc &doc : std::as_const(m_docs))
         stillWatched = stillWatched || doc.originalPath == original;
