@@ -120,7 +120,7 @@ private slots:
         pen(QEvent::TabletRelease, from + QPointF(5 * kSamples, 0));
 
         QCOMPARE(canvas.strokeCount(), 1);
-        const Stroke &stroke = canvas.ink().value(0).first();
+        const Stroke stroke = canvas.ink().value(0).first();
         QVERIFY(stroke.points.size() > 10);
         // Within a few pixels of the line (the smoothing may round a corner
         // by a hair), and always moving on to the right.
