@@ -123,6 +123,8 @@ void WorkingCopyWriter::queueWrite(PdfCanvas *canvas)
             if (!ok)
                 logInfo(QStringLiteral("cache"), QStringLiteral("工作副本写入失败：%1（%2）")
                                                      .arg(workingCopyPath(keyPath), error));
+            if (!self)
+                return;
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, canvas, id, ok, error, matched] {

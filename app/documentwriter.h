@@ -14,8 +14,8 @@ class QTimer;
 // Keeps each open document's working copy in step with its ink, so a crash
 // or power cut costs at most the last second of writing. The byte work
 // (encoding the ink and writing the package, whose PDF is kept by
-// reference) runs on one worker thread in request order; the pen never
-// waits for it.
+// reference while the source is unchanged) runs on one worker thread in
+// request order; the pen never waits for it.
 class WorkingCopyWriter : public QObject
 {
     Q_OBJECT

@@ -143,6 +143,8 @@ void SourceGuard::startCopy(PdfCanvas *canvas, Doc &doc)
     runOnWorker(
         [self, canvas, serial, held, fingerprint, target, outcome] {
             outcome->ok = writePrivateCopy(held.get(), fingerprint, target, &outcome->error);
+            if (!self)
+                return;
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, canvas, serial] {
@@ -265,6 +267,8 @@ void SourceGuard::checkOriginal(PdfCanvas *canvas)
         [self, canvas, serial, path] {
             const QJsonObject now = sourceFingerprint(path);
             const bool exists = QFileInfo::exists(path);
+            if (!self)
+                return;
             QMetaObject::invokeMethod(
                 self.data(),
                 [self, canvas, serial, path, now, exists] {
