@@ -3,6 +3,7 @@
 #include "docs/imageimport.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -101,6 +102,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return result;
     }
     return result;
+}
+
+QStringList absoluteFilePaths(const QStringList &files)
+{
+    QStringList absolute;
+    for (const QString &file : files)
+        absolute.append(QFileInfo(file).absoluteFilePath());
+    return absolute;
 }
 
 QStringList developerSwitchNames()

@@ -24,5 +24,8 @@ bool isCommandLineFile(const QString &argument);
 // following argument and has none is ignored.
 CommandLine parseCommandLine(const QStringList &arguments);
 
+// files made absolute against the current folder, order kept.
+QStringList absoluteFilePaths(const QStringList &files);
+
 // The switch names in table order (for tests and usage text).
 QStringList developerSwitchNames();

@@ -6,25 +6,39 @@
 #include "ink/annotationjson.h"
 #include "system/diaglog.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
 
-bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, const InkPages &ink,
-                              const QJsonObject &fingerprint, QString *error)
+namespace {
+
+QByteArray readWhole(const QString &path)
 {
-    if (!sameSource(sourceFingerprint(keyPath), fingerprint)) {
-        if (error)
-            *error = QStringLiteral("源文件已改变，未写入工作副本：%1").arg(keyPath);
-        return false;
-    }
+    QFile file(path);
+    return !path.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, const InkPages &ink,
+                              const QJsonObject &fingerprint, QString *error, const QString &inkPdf,
+                              bool *sourceMatched)
+{
+    const bool matches = sameSource(sourceFingerprint(keyPath), fingerprint);
+    if (sourceMatched)
+        *sourceMatched = matches;
     // The package (keyPath, unchanged as just checked) brings back an
     // extracted PDF that vanished while the document was open.
-    if (looksLikePackage(keyPath))
+    if (matches && looksLikePackage(keyPath))
         restoreExtractedPdf(pdfPath, keyPath);
-    // The PDF stays where the fingerprint points; only the ink is written.
-    return writeWorkingCopy(keyPath, annotationsFromInk(ink), fingerprint, error);
+    // While the fingerprint holds, the PDF stays where it points and only
+    // the ink is written. Once it does not, the ink is still written (it is
+    // the teacher's), with the pages it belongs to when they are at hand.
+    return writeWorkingCopy(keyPath, annotationsFromInk(ink), fingerprint, error,
+                            matches ? QByteArray() : readWhole(inkPdf));
 }
 
 WorkingCopyWriter::WorkingCopyWriter(QObject *parent)
@@ -55,6 +69,8 @@ void WorkingCopyWriter::track(PdfCanvas *canvas, const QString &keyPath, const Q
                               const QJsonObject &fingerprint)
 {
     Doc &doc = m_docs[canvas];
+    if (doc.id == 0)
+        doc.id = m_nextId++;
     doc.keyPath = keyPath;
     doc.pdfPath = pdfPath;
     doc.fingerprint = fingerprint;
@@ -64,6 +80,13 @@ void WorkingCopyWriter::track(PdfCanvas *canvas, const QString &keyPath, const Q
         doc.timer->setInterval(kWriteDelayMs);
         connect(doc.timer, &QTimer::timeout, this, [this, canvas] { queueWrite(canvas); });
     }
+}
+
+void WorkingCopyWriter::setInkPdf(PdfCanvas *canvas, const QString &inkPdf)
+{
+    auto it = m_docs.find(canvas);
+    if (it != m_docs.end())
+        it->inkPdf = inkPdf;
 }
 
 void WorkingCopyWriter::noteInkChanged(PdfCanvas *canvas)
@@ -88,21 +111,29 @@ void WorkingCopyWriter::queueWrite(PdfCanvas *canvas)
     const InkPages ink = canvas->ink();
     const QString keyPath = it->keyPath;
     const QString pdfPath = it->pdfPath;
+    const QString inkPdf = it->inkPdf;
     const QJsonObject fingerprint = it->fingerprint;
+    const quint64 id = it->id;
     QPointer<WorkingCopyWriter> self(this);
     runOnWorker(
-        [self, keyPath, pdfPath, ink, fingerprint] {
+        [self, canvas, id, keyPath, pdfPath, inkPdf, ink, fingerprint] {
             QString error;
-            const bool ok = writeWorkingCopySnapshot(keyPath, pdfPath, ink, fingerprint, &error);
+            bool matched = true;
+            const bool ok = writeWorkingCopySnapshot(keyPath, pdfPath, ink, fingerprint, &error, inkPdf, &matched);
             if (!ok)
                 logInfo(QStringLiteral("cache"), QStringLiteral("工作副本写入失败：%1（%2）")
                                                      .arg(workingCopyPath(keyPath), error));
-            const QString target = workingCopyPath(keyPath);
-            if (self)
-                QMetaObject::invokeMethod(self.data(), [self, target, ok, error] {
-                    if (self)
-                        emit self->written(target, ok, error);
-                }, Qt::QueuedConnection);
+            if (!self)
+                return;
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, canvas, id, ok, error, matched] {
+                    // Only for the document it was written for: a canvas
+                    // closed since may share its address with a new one.
+                    if (self && self->m_docs.value(canvas).id == id)
+                        emit self->written(canvas, ok, error, matched);
+                },
+                Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }
@@ -121,11 +152,12 @@ bool WorkingCopyWriter::flush(PdfCanvas *canvas, QString *error)
     const InkPages ink = canvas->ink();
     const QString keyPath = it->keyPath;
     const QString pdfPath = it->pdfPath;
+    const QString inkPdf = it->inkPdf;
     const QJsonObject fingerprint = it->fingerprint;
     bool ok = false;
     QString message;
     // Runs after every write queued before it, so the newest ink lands last.
-    runOnWorker([&] { ok = writeWorkingCopySnapshot(keyPath, pdfPath, ink, fingerprint, &message); },
+    runOnWorker([&] { ok = writeWorkingCopySnapshot(keyPath, pdfPath, ink, fingerprint, &message, inkPdf); },
                 Qt::BlockingQueuedConnection);
     if (!ok)
         logInfo(QStringLiteral("cache"),
@@ -155,15 +187,6 @@ void WorkingCopyWriter::discard(PdfCanvas *canvas)
     it->queuedSerial = it->changeSerial;
 }
 
-void WorkingCopyWriter::refreshWorkingCopies()
-{
-    QStringList copies;
-    for (const Doc &doc : std::as_const(m_docs))
-        copies.append(workingCopyPath(doc.keyPath));
-    // On the worker, so the touch never meets a write being moved into place.
-    runOnWorker([copies] { refreshTempFiles(copies); }, Qt::QueuedConnection);
-}
-
 void WorkingCopyWriter::untrack(PdfCanvas *canvas)
 {
     auto it = m_docs.find(canvas);
@@ -179,7 +202,15 @@ void WorkingCopyWriter::savedToPackage(PdfCanvas *canvas, const QString &package
     if (it == m_docs.end())
         return;
     it->timer->stop();
-    runOnWorker([packagePath] { removeWorkingCopy(packagePath); }, Qt::BlockingQueuedConnection);
+    const bool own = it->keyPath == packagePath;
+    runOnWorker(
+        [packagePath, own] {
+            if (own)
+                removeWorkingCopy(packagePath);
+            else if (QFileInfo::exists(workingCopyPath(packagePath)))
+                keepMismatchedWorkingCopy(workingCopyPath(packagePath));
+        },
+        Qt::BlockingQueuedConnection);
     it = m_docs.find(canvas);
     it->keyPath = packagePath;
     it->fingerprint = sourceFingerprint(packagePath);

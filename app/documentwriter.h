@@ -14,8 +14,8 @@ class QTimer;
 // Keeps each open document's working copy in step with its ink, so a crash
 // or power cut costs at most the last second of writing. The byte work
 // (encoding the ink and writing the package, whose PDF is kept by
-// reference) runs on one worker thread in request order; the pen never
-// waits for it.
+// reference while the source is unchanged) runs on one worker thread in
+// request order; the pen never waits for it.
 class WorkingCopyWriter : public QObject
 {
     Q_OBJECT
@@ -31,6 +31,9 @@ public:
     // when the document was loaded.
     void track(PdfCanvas *canvas, const QString &keyPath, const QString &pdfPath,
                const QJsonObject &fingerprint);
+    // The PDF the ink belongs to, carried by the working copy once keyPath
+    // no longer matches its fingerprint (empty: none ready yet).
+    void setInkPdf(PdfCanvas *canvas, const QString &inkPdf);
     bool isTracked(PdfCanvas *canvas) const { return m_docs.contains(canvas); }
     QString keyPath(PdfCanvas *canvas) const { return m_docs.value(canvas).keyPath; }
     // The ink of canvas changed: write within kWriteDelayMs.
@@ -43,21 +46,24 @@ public:
     // not come back). Later ink is written again.
     void discard(PdfCanvas *canvas);
     void untrack(PdfCanvas *canvas);
-    // Dates every tracked working copy now (behind queued writes), so the
-    // sweep of another instance leaves it alone.
-    void refreshWorkingCopies();
     // The ink was saved into packagePath: from now on the working copy is
-    // the package's own, and the stale one from an earlier session goes.
+    // the package's own. Its own earlier copy goes (that ink is saved); one
+    // left from an earlier session over the file that was replaced is kept
+    // aside.
     void savedToPackage(PdfCanvas *canvas, const QString &packagePath);
 
 signals:
-    void written(const QString &workingCopy, bool ok, const QString &error);
+    // A background write of canvas's working copy ended; sourceMatched is
+    // false once the file it keeps ink for is no longer what was loaded.
+    void written(PdfCanvas *canvas, bool ok, const QString &error, bool sourceMatched);
 
 private:
     struct Doc
     {
+        quint64 id = 0;
         QString keyPath;
         QString pdfPath;
+        QString inkPdf;
         QJsonObject fingerprint;
         QTimer *timer = nullptr;
         quint64 changeSerial = 0;
@@ -69,11 +75,15 @@ private:
     QThread *m_thread = nullptr;
     QObject *m_worker = nullptr;
     QHash<PdfCanvas *, Doc> m_docs;
+    quint64 m_nextId = 1;
 };
 
-// One write of a working copy, as the worker runs it. Refuses when keyPath
-// no longer matches fingerprint, so ink never gets attached to a newer file.
-// When keyPath is a package whose extracted pdfPath has vanished, the PDF is
-// extracted again first.
+// One write of a working copy, as the worker runs it. The copy always keeps
+// the fingerprint taken at load, so its ink never gets attached to a newer
+// file; once keyPath no longer matches it, the copy carries inkPdf (the
+// pages the ink belongs to) instead of a reference. When keyPath is a
+// package whose extracted pdfPath has vanished, the PDF is extracted again
+// first. sourceMatched tells whether keyPath still matched.
 bool writeWorkingCopySnapshot(const QString &keyPath, const QString &pdfPath, const InkPages &ink,
-                              const QJsonObject &fingerprint, QString *error = nullptr);
+                              const QJsonObject &fingerprint, QString *error = nullptr,
+                              const QString &inkPdf = QString(), bool *sourceMatched = nullptr);

@@ -2,6 +2,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/sourceguard.h"
 #include "app/theme.h"
 #include "app/transitionlayer.h"
 #include "app/uimetrics.h"
@@ -31,6 +32,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
@@ -55,8 +57,12 @@ QString appTitle()
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , m_writer(new WorkingCopyWriter(this))
+    , m_guard(new SourceGuard(this))
 {
     setWindowTitle(appTitle());
+    connect(m_writer, &WorkingCopyWriter::written, this, &MainWindow::onWorkingCopyWritten);
+    connect(m_guard, &SourceGuard::copyReady, m_writer, &WorkingCopyWriter::setInkPdf);
+    connect(m_guard, &SourceGuard::originalChanged, this, &MainWindow::onOriginalChanged);
     setAcceptDrops(true);
 
     auto *central = new QWidget(this);
@@ -201,6 +207,11 @@ void MainWindow::buildStatusBar()
     statusBar()->setSizeGripEnabled(false);
     for (QLabel *label : {m_pageLabel, m_renderLabel, m_strokesLabel, m_memLabel})
         statusBar()->addWidget(label, 0);
+    m_unprotectedLabel = new QLabel(QStringLiteral("⚠ 工作副本写不进去：本课批注暂无备份，请尽快保存"), this);
+    m_unprotectedLabel->setObjectName(QStringLiteral("unprotectedLabel"));
+    m_unprotectedLabel->setFont(font);
+    m_unprotectedLabel->hide();
+    statusBar()->addPermanentWidget(m_unprotectedLabel, 0);
     m_conversions = new WordConversions(statusBar(), this);
     connect(m_conversions, &WordConversions::finished, this, &MainWindow::onWordConverted);
     statusBar()->addPermanentWidget(m_conversions->indicator(), 0);
@@ -323,6 +334,7 @@ void MainWindow::bind(PdfCanvas *canvas)
         }
     }
     refreshZoomBar();
+    refreshProtection();
     if (canvas) {
         onPageChanged(canvas->currentPage(), canvas->pageCount());
         onInkChanged(canvas->strokeCount());
@@ -397,6 +409,8 @@ void MainWindow::markDirty(PdfCanvas *canvas)
     if (index < 0)
         return;
     m_writer->noteInkChanged(canvas);
+    // From the first stroke on, the pages under the ink are kept privately.
+    m_guard->noteInk(canvas);
     OpenDocument &doc = m_docs[index];
     if (doc.dirty)
         return;
@@ -617,21 +631,27 @@ void MainWindow::wakeToolbars()
 
 // Another instance sweeps the temp folder when it cannot reach this window
 // (a busy start, a removed socket) and may do so weeks into a long session:
-// every file an open document keeps there must look new. The file the user
-// opened keeps its date, since its fingerprint guards the working copy.
+// every file an open document keeps there must look new. A file that any
+// tab opened itself keeps its date, since its fingerprint guards that tab's
+// working copy (a tab may open another tab's extracted PDF directly).
 void MainWindow::refreshOpenTempFiles()
 {
-    QStringList paths;
-    for (int i = 0; i < m_docs.size(); ++i) {
-        const OpenDocument &doc = m_docs.at(i);
-        const QString guarded = m_writer->keyPath(m_canvases.at(i));
+    const auto key = [](const QString &path) {
+        const QFileInfo info(path);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    };
+    QSet<QString> guarded;
+    for (PdfCanvas *canvas : std::as_const(m_canvases))
+        guarded.insert(key(m_writer->keyPath(canvas)));
+    QStringList paths = m_guard->privateCopies();
+    for (const OpenDocument &doc : std::as_const(m_docs)) {
         for (const QString &path : {doc.packagePath, doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
-            if (!path.isEmpty() && path != guarded)
+            if (!path.isEmpty() && !guarded.contains(key(path)))
                 paths.append(path);
         }
     }
     refreshTempFiles(paths);
-    m_writer->refreshWorkingCopies();
 }
 
 void MainWindow::onToolbarIdle()

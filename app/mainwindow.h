@@ -21,6 +21,7 @@ class QStackedWidget;
 class QTimer;
 class QVariantAnimation;
 class SettingsPage;
+class SourceGuard;
 class WorkingCopyWriter;
 class WordConversions;
 struct WordConversionResult;
@@ -38,6 +39,12 @@ struct OpenDocument
     // The package failed its checks when opened: the first save asks
     // before writing over it.
     bool damagedPackage = false;
+    // Holds ink restored from a working copy that no save has kept yet:
+    // discarding drops it too, and the close question says so.
+    bool restoredInk = false;
+    // The last write of the working copy failed: this lesson's ink is not
+    // protected against a crash until a write succeeds again.
+    bool unprotected = false;
 };
 
 // The program's only top-level window: page stack with the home page, the
@@ -69,11 +76,14 @@ public:
     bool homeShowing() const { return m_homeShowing; }
     bool settingsShowing() const { return m_settingsShowing; }
     WorkingCopyWriter *workingCopyWriter() const { return m_writer; }
+    SourceGuard *sourceGuard() const { return m_guard; }
     WordConversions *wordConversions() const { return m_conversions; }
     QLabel *pageLabel() const { return m_pageLabel; }
     QLabel *renderLabel() const { return m_renderLabel; }
     QLabel *strokesLabel() const { return m_strokesLabel; }
     QLabel *memoryLabel() const { return m_memLabel; }
+    // Shown while the current lesson's working copy cannot be written.
+    QLabel *unprotectedLabel() const { return m_unprotectedLabel; }
     QPushButton *fullscreenExitButton() const { return m_exitButton; }
     // Canvases out of sight still to take the theme applied last.
     int canvasesAwaitingTheme() const { return int(m_unstyled.size()); }
@@ -142,6 +152,9 @@ private:
     bool isOnInkToolbar(const QWidget *widget) const;
     void wakeToolbars();
     void refreshOpenTempFiles();
+    void onWorkingCopyWritten(PdfCanvas *canvas, bool ok, const QString &error, bool sourceMatched);
+    void onOriginalChanged(PdfCanvas *canvas, bool vanished);
+    void refreshProtection();
     static QString firstDroppablePath(const QMimeData *mime);
 
     // Transitions (mainwindow_transition.cpp). direction 0: the close hint
@@ -168,6 +181,11 @@ private:
                                    const QJsonObject &fingerprint, RestoreResult *result);
     enum class DamagedChoice { SaveAs, Overwrite, Cancel };
     DamagedChoice askOverwriteDamaged(int index);
+    // The PDF bytes the ink of document index belongs to; false, after
+    // telling the teacher, when they cannot be had.
+    bool readInkPdf(int index, QByteArray *bytes);
+    // Another document than except whose files include path, or -1.
+    int openElsewhere(const QString &path, int except) const;
 
     // Save as (mainwindow_saveas.cpp).
     enum class SaveKind { Package, Pdf, Png };
@@ -198,12 +216,14 @@ private:
     QLabel *m_renderLabel = nullptr;
     QLabel *m_strokesLabel = nullptr;
     QLabel *m_memLabel = nullptr;
+    QLabel *m_unprotectedLabel = nullptr;
     QPushButton *m_exitButton = nullptr;
     QTimer *m_memTimer = nullptr;
     QTimer *m_idleTimer = nullptr;
     QTimer *m_tempTimer = nullptr;
     QTimer *m_restyleTimer = nullptr;
     WorkingCopyWriter *m_writer = nullptr;
+    SourceGuard *m_guard = nullptr;
     WordConversions *m_conversions = nullptr;
 
     QList<PdfCanvas *> m_canvases;

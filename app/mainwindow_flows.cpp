@@ -4,6 +4,7 @@
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
 #include "app/passworddialog.h"
+#include "app/sourceguard.h"
 #include "app/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
@@ -49,23 +50,6 @@ QString canonicalOrAbsolute(const QString &path)
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
-bool readAllBytes(const QString &path, QByteArray *bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return !bytes->isEmpty();
-}
-
-// The PDF bytes to save with doc's ink. An extracted package PDF that
-// vanished while the document was open is extracted again first.
-bool readDocumentPdf(const OpenDocument &doc, QByteArray *bytes)
-{
-    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
-    return readAllBytes(doc.pdfPath, bytes);
 }
 
 // A choice box titled and worded as given; its buttons, added by the caller,
@@ -289,13 +273,23 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     m_stack->addWidget(canvas);
     canvas->setPalmEraserEnabled(palmEraser());
     wireCanvas(canvas);
+    // Before the canvas reads the PDF: the guard holds the very file read.
+    m_guard->track(canvas, path, fingerprint, doc.pdfPath, doc.packagePath);
     QString error;
     const PdfOpen opened = openCanvasPdf(canvas, doc.pdfPath, QFileInfo(path).fileName(), this, &error);
-    if (opened != PdfOpen::Opened) {
+    // The password question ran an event loop: the same file may have been
+    // opened meanwhile (a second double-click), and two tabs of one file
+    // would write one working copy.
+    const int already = opened == PdfOpen::Opened ? findOpen(path, kind) : -1;
+    if (opened != PdfOpen::Opened || already >= 0) {
+        m_guard->untrack(canvas);
         m_stack->removeWidget(canvas);
         m_lastRender.remove(canvas);
         delete canvas;
-        if (opened == PdfOpen::Cancelled) {
+        if (already >= 0) {
+            m_tabs->setCurrentIndex(already);
+            onTabCurrentChanged(already);
+        } else if (opened == PdfOpen::Cancelled) {
             logInfo(logOpen(), QStringLiteral("已取消输入密码：%1").arg(path));
             statusBar()->showMessage(QStringLiteral("已取消打开：%1").arg(QFileInfo(path).fileName()), 4000);
         } else {
@@ -313,6 +307,7 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
         restorePackageWorkingCopy(canvas, path, fingerprint, &restore);
         // The package on disk does not hold restored ink yet.
         doc.dirty = restore.outcome == RestoreResult::Outcome::Restored;
+        doc.restoredInk = doc.dirty;
         statusText = restore.statusText;
         statusTimeout = restore.statusTimeoutMs;
         if (!damage.isEmpty()) {
@@ -328,8 +323,10 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
         }
     } else {
         const RestoreResult gate = runRestoreGate(path);
-        if (gate.outcome == RestoreResult::Outcome::Restored)
+        if (gate.outcome == RestoreResult::Outcome::Restored) {
             canvas->importAnnotations(gate.annotations);
+            doc.restoredInk = canvas->strokeCount() > 0;
+        }
         statusText = gate.statusText;
         statusTimeout = gate.statusTimeoutMs;
     }
@@ -344,6 +341,9 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     m_canvases.append(canvas);
     m_docs.append(doc);
     m_writer->track(canvas, path, doc.pdfPath, fingerprint);
+    m_writer->setInkPdf(canvas, m_guard->readyInkPdf(canvas));
+    if (canvas->strokeCount() > 0)
+        m_guard->noteInk(canvas);
     refreshOpenTempFiles();
     const int index = m_tabs->addTab(doc.dirty ? QStringLiteral("*") + doc.displayName : doc.displayName);
     m_tabs->setCurrentIndex(index);
@@ -369,10 +369,18 @@ void MainWindow::restorePackageWorkingCopy(PdfCanvas *canvas, const QString &pac
     case WorkingCopyRead::Ok:
         break;
     }
-    // Only ink written over exactly this package file comes back; an older
-    // copy is simply stale (the package has been saved since).
-    if (!sameSource(json.value(QStringLiteral("source")).toObject(), fingerprint))
+    // Only ink written over exactly this package file comes back. Ink kept
+    // for the package as it was before it got replaced is the teacher's
+    // too: kept aside, and said, before new ink writes over the name.
+    if (!sameSource(json.value(QStringLiteral("source")).toObject(), fingerprint)) {
+        logInfo(logOpen(), QStringLiteral("工作副本与源文件不一致，未恢复批注：%1（源 %2）")
+                               .arg(workingCopyPath(packagePath), packagePath));
+        keepMismatchedWorkingCopy(workingCopyPath(packagePath));
+        result->outcome = RestoreResult::Outcome::Mismatch;
+        result->statusText = mismatchedWorkingCopyText();
+        result->statusTimeoutMs = 8000;
         return;
+    }
     canvas->importAnnotations(json);
     result->outcome = RestoreResult::Outcome::Restored;
     result->statusText = QStringLiteral("已恢复上次未保存的批注");
@@ -440,11 +448,8 @@ bool MainWindow::save(int index)
         }
     }
     QByteArray pdf;
-    if (!readDocumentPdf(doc, &pdf)) {
-        logInfo(logSave(), QStringLiteral("保存失败：无法读取源 PDF：%1").arg(doc.pdfPath));
-        showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
+    if (!readInkPdf(index, &pdf))
         return false;
-    }
     QString error;
     const QString target = doc.packagePath;
     if (!writePackage(target, pdf, canvas->exportAnnotations(), &error)) {
@@ -455,8 +460,10 @@ bool MainWindow::save(int index)
     const QString name = QFileInfo(target).fileName();
     logInfo(logSave(), QStringLiteral("保存批注包 %1：批注 %2 条").arg(name).arg(canvas->strokeCount()));
     m_docs[index].damagedPackage = false;
+    m_docs[index].restoredInk = false;
     markClean(index);
     m_writer->savedToPackage(canvas, target);
+    m_guard->retarget(canvas, target, sourceFingerprint(target));
     statusBar()->showMessage(QStringLiteral("已保存 %1").arg(name), 4000);
     return true;
 }
@@ -464,9 +471,13 @@ bool MainWindow::save(int index)
 MainWindow::CloseChoice MainWindow::askCloseChoice(int index)
 {
     QMessageBox box(this);
+    // Discarding also drops what came back from the working copy: the
+    // teacher must know before choosing.
+    const QString question = m_docs.at(index).restoredInk
+        ? QStringLiteral("关闭前要保存吗？选择「舍弃」会连同上次恢复的批注一起删除。")
+        : QStringLiteral("关闭前要保存吗？");
     setUpChoiceBox(box, QStringLiteral("closePrompt"), QMessageBox::Question, QStringLiteral("未保存的批注"),
-                   QStringLiteral("「%1」有未保存的批注。").arg(m_docs.at(index).displayName),
-                   QStringLiteral("关闭前要保存吗？"));
+                   QStringLiteral("「%1」有未保存的批注。").arg(m_docs.at(index).displayName), question);
     QPushButton *save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
     QPushButton *saveAs = box.addButton(QStringLiteral("另存为"), QMessageBox::ActionRole);
     QPushButton *discard = box.addButton(QStringLiteral("舍弃"), QMessageBox::DestructiveRole);
@@ -526,6 +537,7 @@ void MainWindow::removeDocument(int index)
     // Ink the teacher kept (not discarded) reaches its working copy first.
     m_writer->flush(closed);
     m_writer->untrack(closed);
+    m_guard->untrack(closed);
 
     const bool pageInFront = m_homeShowing || m_settingsShowing;
     const bool wasCurrent = closed == m_current;

@@ -3,6 +3,7 @@
 
 #include "app/documentwriter.h"
 #include "app/exportprogress.h"
+#include "app/sourceguard.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/package.h"
 #include "docs/pdfexport.h"
@@ -37,16 +38,11 @@ QString proposedName(const QString &base, const QString &filter)
     return base + QStringLiteral(".dpz");
 }
 
-// The PDF bytes to save with doc's ink. An extracted package PDF that
-// vanished while the document was open is extracted again first.
-bool readDocumentPdf(const OpenDocument &doc, QByteArray *bytes)
+// Refuses a target that another tab has open: writing over it would pull
+// that lesson's file (and its working copy) from under it.
+QString openElsewhereText()
 {
-    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
-    QFile file(doc.pdfPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = file.readAll();
-    return !bytes->isEmpty();
+    return QStringLiteral("这个文件正在另一个标签页中打开，请换个文件名");
 }
 
 } // namespace
@@ -141,14 +137,23 @@ bool MainWindow::exportPng(int index, const QString &target)
         return false;
     }
 
-    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    // The pages the ink is drawn on, wherever the original went since.
+    QString detail;
+    ExportSource source = exportSource(canvas);
+    source.pdfPath = m_guard->inkPdf(canvas, &detail);
+    if (source.pdfPath.isEmpty()) {
+        logInfo(logSave(), QStringLiteral("导出 PNG 失败：%1（%2）").arg(target, detail));
+        QMessageBox::warning(this, QStringLiteral("导出失败"), QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath),
+                             QMessageBox::Ok);
+        return false;
+    }
     QElapsedTimer clock;
     clock.start();
     QString error;
     int written = -1;
     {
         ExportProgress progress(this, canvas->pageCount());
-        written = exportPngPages(canvas, base, &error, kDefaultPngDpi, &progress);
+        written = exportPngPages(source, base, &error, kDefaultPngDpi, &progress);
     }
     if (written < 0 && error == exportCancelledText()) {
         logInfo(logSave(), QStringLiteral("导出 PNG 已取消：%1").arg(target));
@@ -182,15 +187,28 @@ bool MainWindow::injectPdf(int index, const QString &target)
         statusBar()->showMessage(QStringLiteral("不能用源文件本身作为导出目标，请换一个文件名"), 8000);
         return false;
     }
+    if (openElsewhere(target, index) >= 0) {
+        logInfo(logSave(), QStringLiteral("拒绝写入另一个标签页打开的文件：%1").arg(target));
+        statusBar()->showMessage(openElsewhereText(), 8000);
+        return false;
+    }
 
-    restoreExtractedPdf(doc.pdfPath, doc.packagePath);
+    // The pages the ink is drawn on, wherever the original went since.
+    QString detail;
+    ExportSource source = exportSource(canvas);
+    source.pdfPath = m_guard->inkPdf(canvas, &detail);
+    if (source.pdfPath.isEmpty()) {
+        logInfo(logSave(), QStringLiteral("注入 PDF 失败：%1（%2）").arg(target, detail));
+        showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
+        return false;
+    }
     QElapsedTimer clock;
     clock.start();
     QString error;
     bool ok = false;
     {
         ExportProgress progress(this, canvas->pageCount());
-        ok = exportInjectedPdf(canvas, target, &error, kDefaultPdfDpi, &progress);
+        ok = exportInjectedPdf(source, target, &error, kDefaultPdfDpi, &progress);
     }
     if (!ok && error == exportCancelledText()) {
         logInfo(logSave(), QStringLiteral("注入 PDF 已取消：%1").arg(target));
@@ -216,13 +234,14 @@ bool MainWindow::injectPdf(int index, const QString &target)
 bool MainWindow::saveAsPackage(int index, const QString &target)
 {
     PdfCanvas *canvas = m_canvases.at(index);
-    const OpenDocument doc = m_docs.at(index);
-    QByteArray pdf;
-    if (!readDocumentPdf(doc, &pdf)) {
-        logInfo(logSave(), QStringLiteral("读取源 PDF 失败：%1").arg(doc.pdfPath));
-        showSaveFailure(QStringLiteral("无法读取源 PDF：%1").arg(doc.pdfPath));
+    if (openElsewhere(target, index) >= 0) {
+        logInfo(logSave(), QStringLiteral("拒绝写入另一个标签页打开的文件：%1").arg(target));
+        statusBar()->showMessage(openElsewhereText(), 8000);
         return false;
     }
+    QByteArray pdf;
+    if (!readInkPdf(index, &pdf))
+        return false;
     QString error;
     if (!writePackage(target, pdf, canvas->exportAnnotations(), &error)) {
         logInfo(logSave(), QStringLiteral("保存批注包失败：%1（%2）").arg(target, error));
@@ -238,8 +257,10 @@ bool MainWindow::saveAsPackage(int index, const QString &target)
     record.packagePath = target;
     record.displayName = written.fileName();
     record.damagedPackage = false;
+    record.restoredInk = false;
     markClean(index);
     m_writer->savedToPackage(canvas, target);
+    m_guard->retarget(canvas, target, sourceFingerprint(target));
     refreshTitle();
     statusBar()->showMessage(QStringLiteral("已打包保存 %1").arg(record.displayName), 4000);
     return true;

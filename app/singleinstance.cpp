@@ -1,8 +1,10 @@
 #include "app/singleinstance.h"
 
 #include "platform/startupenv.h"
+#include "platform/userfolders.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
@@ -17,7 +19,16 @@ QString singleInstanceServerName(const QString &userTag)
 
 QString singleInstanceServerName()
 {
-    return singleInstanceServerName(currentUserTag());
+    const QString name = singleInstanceServerName(currentUserTag());
+    // In the user's private runtime folder; where there is none, or the
+    // path would not fit a socket address, the plain name (in the system
+    // temporary folder, still one per user by its tag).
+    constexpr int kMaxSocketPath = 100;
+    const QString folder = userRuntimeFolder();
+    if (folder.isEmpty() || !makePrivateFolder(folder))
+        return name;
+    const QString full = folder + QLatin1Char('/') + name;
+    return QFile::encodeName(full).size() <= kMaxSocketPath ? full : name;
 }
 
 QByteArray encodeForwardMessage(const QStringList &files)

@@ -144,7 +144,10 @@ int runApplication(int argc, char **argv)
                                   commandLine.secondArgument);
     }
 
-    if (forwardToRunningInstance(commandLine.files))
+    // Made absolute here: the running window has its own working folder,
+    // and a working copy is named after the path it is given.
+    const QStringList files = absoluteFilePaths(commandLine.files);
+    if (forwardToRunningInstance(files))
         return 0;
 
     MainWindow window;
@@ -153,10 +156,13 @@ int runApplication(int argc, char **argv)
     QObject::connect(server, &SingleInstanceServer::openRequested, &window, &MainWindow::openPath);
     // Only the instance that serves sweeps the temp folder: a start that
     // hands its files over must not delete what the running window holds,
-    // and one whose server cannot listen cannot tell that none runs.
-    if (server->listen())
+    // and one whose server cannot listen cannot tell that none runs. Ink an
+    // earlier version kept below /tmp comes over before anything opens.
+    if (server->listen()) {
+        migrateLegacyWorkingCopies();
         sweepTempFolder();
-    if (!commandLine.files.isEmpty())
-        window.openPath(commandLine.files.first());
+    }
+    if (!files.isEmpty())
+        window.openPath(files.first());
     return app.exec();
 }

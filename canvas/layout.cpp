@@ -120,14 +120,23 @@ QRectF PdfCanvas::pageRect(int page) const
 {
     if (page < 0 || page >= m_slots.size())
         return QRectF();
-    if (ensurePageSize(page) || m_sizesChanged)
+    if (!gestureHoldsLayout() && (ensurePageSize(page) || m_sizesChanged))
         settleLayout();
+    return slotRect(page);
+}
+
+QRectF PdfCanvas::slotRect(int page) const
+{
+    if (page < 0 || page >= m_slots.size())
+        return QRectF();
     const PageSlot &slot = m_slots.at(page);
     const double x = (m_contentWidth - slot.width) / 2 - horizontalScrollBar()->value();
     const double y = slot.top - verticalScrollBar()->value();
     return QRectF(x, y, slot.width, slot.height);
 }
 
+// Judged on the sheets as they are on screen: a pen press lands where the
+// teacher saw the page, never on a layout that settles under it.
 int PdfCanvas::pageAt(const QPointF &viewportPos) const
 {
     const double c = verticalScrollBar()->value() + viewportPos.y();
@@ -136,7 +145,7 @@ int PdfCanvas::pageAt(const QPointF &viewportPos) const
         if (slot.top > c)
             return -1;
         if (c < slot.top + slot.height)
-            return pageRect(i).contains(viewportPos) ? i : -1;
+            return slotRect(i).contains(viewportPos) ? i : -1;
     }
     return -1;
 }

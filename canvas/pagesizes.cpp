@@ -64,7 +64,7 @@ void PdfCanvas::stopSizeReading()
 
 bool PdfCanvas::ensurePageSize(int page) const
 {
-    if (page < 0 || page >= m_sizeRead.size() || m_sizeRead.at(page) || !m_document)
+    if (page < 0 || page >= m_sizeRead.size() || m_sizeRead.at(page) || !m_document || gestureHoldsLayout())
         return false;
     // A page whose size cannot be read comes back empty and gets the
     // smallest slot, as a zero-size page does.
@@ -111,7 +111,7 @@ void PdfCanvas::relayoutHoldingCentre()
 
 void PdfCanvas::ensureVisibleSizes()
 {
-    if (!m_document || m_knownSizes >= m_pageSizes.size() || m_ensuringVisible)
+    if (!m_document || m_knownSizes >= m_pageSizes.size() || m_ensuringVisible || gestureHoldsLayout())
         return;
     m_ensuringVisible = true;
     // Reading a visible page can pull others into view; a few rounds settle it.
@@ -133,9 +133,14 @@ void PdfCanvas::ensureVisibleSizes()
     m_ensuringVisible = false;
 }
 
+bool PdfCanvas::gestureHoldsLayout() const
+{
+    return m_drawing || m_erasing || m_palmActive || m_pinch.active || m_pinchInFlight;
+}
+
 bool PdfCanvas::layoutHeldStill() const
 {
-    return m_drawing || m_erasing || m_pinch.active || m_pinchInFlight || m_zoomInFlight;
+    return gestureHoldsLayout() || m_zoomInFlight;
 }
 
 void PdfCanvas::readSizeSlice()
@@ -145,16 +150,17 @@ void PdfCanvas::readSizeSlice()
         m_sizeTimer->stop();
         return;
     }
+    // A stroke, erase, pinch or zoom in progress keeps its geometry: the
+    // sizes wait, unread (reading costs the pen its frames too).
+    if (layoutHeldStill()) {
+        m_sizeTimer->setInterval(kDeferredRetryMs);
+        return;
+    }
     QElapsedTimer slice;
     slice.start();
     while (m_sizeCursor < count && slice.nsecsElapsed() < kSliceNs)
         ensurePageSize(m_sizeCursor++);
     if (m_sizesChanged) {
-        // A stroke or zoom in progress keeps its geometry; the sizes wait.
-        if (layoutHeldStill()) {
-            m_sizeTimer->setInterval(kDeferredRetryMs);
-            return;
-        }
         relayoutHoldingCentre();
         ensureVisibleSizes();
         viewport()->update();

@@ -173,6 +173,9 @@ QSizeF PdfCanvas::pageSizePt(int page) const
 {
     if (page < 0 || page >= m_pageSizes.size())
         return QSizeF();
+    // Mid-gesture the layout takes no new size; the answer is still true.
+    if (gestureHoldsLayout() && m_document && page < m_sizeRead.size() && !m_sizeRead.at(page))
+        return m_document->pagePointSize(page);
     ensurePageSize(page);
     return m_pageSizes.at(page);
 }

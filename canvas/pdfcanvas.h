@@ -198,6 +198,9 @@ public:
     // The pen is on the glass, or lifted less than kPenHoldMs ago: touch
     // contacts are a resting hand and leave the ink alone.
     static constexpr int kPenHoldMs = 250;
+    // A pen down that sends nothing for this long is gone (its release got
+    // lost): the hold ends, so touch, mouse and wheel work again.
+    static constexpr int kPenQuietMs = 3000;
     bool penOwnsInk() const;
     bool isPenDown() const { return m_penDown; }
     // Rate-limited "input" diagnostic line.
@@ -230,6 +233,8 @@ protected:
     bool viewportEvent(QEvent *event) override;
     // ---- Zoom & scrolling (canvas/zoom.cpp, canvas/scrolling.cpp) ----
     void wheelEvent(QWheelEvent *event) override;
+    // The application's pen-proximity events while the pen is down.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // ---- Document & layout ----
@@ -260,7 +265,11 @@ private:
     void settleLayout() const;
     void relayoutHoldingCentre();
     void ensureVisibleSizes();
+    // A stroke, erase or pinch is live: its geometry must not move, so no
+    // size is read and nothing re-lays out until it ends.
+    bool gestureHoldsLayout() const;
     bool layoutHeldStill() const;
+    QRectF slotRect(int page) const;                      // viewport, as laid out
     int pageAtContentY(double contentY) const;
     void onVerticalValueChanged();
     void checkDeviceRatio();
@@ -413,6 +422,9 @@ private:
     bool handleTabletEvent(QTabletEvent *event);
     void penPress(const QTabletEvent *event);
     void penRelease(const QPointF &viewportPos);
+    // The pen is gone (lifted, out of range, a tool change, silent): its
+    // stroke is kept and the canvas given back.
+    void endPenHold(const QString &why);
     // A stroke or erase gesture is live and was begun by origin.
     bool gestureFrom(StrokeOrigin origin) const
     {
@@ -466,6 +478,7 @@ private:
 
     bool m_touchLock = false;
     QTimer *m_lockReleaseTimer = nullptr;
+    QTimer *m_penQuietTimer = nullptr;
     bool m_touchSequence = false;
     bool m_palmLikeStart = false;
     bool m_touchWrote = false;

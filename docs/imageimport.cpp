@@ -415,7 +415,7 @@ bool wrapImageAsPdf(const QString &imagePath, QString *pdfPathOut, QString *erro
     if (!pdfPathOut)
         return fail(error, QStringLiteral("缺少输出路径"));
     const QString folder = tempFolder();
-    if (folder.isEmpty() || !QDir().mkpath(folder))
+    if (folder.isEmpty() || !ensureTempFolder())
         return fail(error, QStringLiteral("无法创建临时目录 %1").arg(folder));
     const QString target = imageWrapperPath(imagePath);
     if (!writeImagePdf(imagePath, target, error))

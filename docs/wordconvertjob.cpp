@@ -123,7 +123,7 @@ QString WordConvertJob::prepare()
     const QString content = wordContentProblem(m_source);
     if (!content.isEmpty())
         return content;
-    if (tempFolder().isEmpty() || !QDir().mkpath(tempFolder()))
+    if (tempFolder().isEmpty() || !ensureTempFolder())
         return QStringLiteral("无法创建临时目录：%1").arg(tempFolder());
     m_partialPath = m_cachePath + QStringLiteral(".part");
     QFile::remove(m_partialPath);

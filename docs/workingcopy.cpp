@@ -3,6 +3,7 @@
 #include "system/temppath.h"
 
 #include "docs/package.h"
+#include "platform/userfolders.h"
 #include "system/diaglog.h"
 
 #include <QCryptographicHash>
@@ -50,25 +51,27 @@ bool fileHoldsExactly(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-// QDir::tempPath() is empty when TMPDIR names a missing folder; the program
-// then has no temp folder rather than one at the file-system root.
 QString tempFolder()
 {
-    const QString system = QDir::tempPath();
-    return system.isEmpty() ? QString() : system + QStringLiteral("/lectern");
+    return userCacheFolder();
 }
 
-namespace {
+QString workingCopyFolder()
+{
+    return userStateFolder();
+}
 
 bool ensureTempFolder(QString *error)
 {
-    const QString folder = tempFolder();
-    if (!folder.isEmpty() && QDir().mkpath(folder))
-        return true;
-    if (error)
-        *error = QStringLiteral("无法创建临时文件夹 %1").arg(folder.isEmpty() ? qEnvironmentVariable("TMPDIR") : folder);
-    return false;
+    return makePrivateFolder(tempFolder(), error);
 }
+
+bool ensureWorkingCopyFolder(QString *error)
+{
+    return makePrivateFolder(workingCopyFolder(), error);
+}
+
+namespace {
 
 // Written beside the target and moved into place, so a reader never sees
 // half a PDF.
@@ -97,9 +100,10 @@ QString tempKeyHash(const QString &key)
 
 QString workingCopyPath(const QString &sourcePath)
 {
-    if (tempFolder().isEmpty())
+    const QString folder = workingCopyFolder();
+    if (folder.isEmpty())
         return QString();
-    return tempFolder() + QStringLiteral("/work-") + tempKeyHash(QDir::toNativeSeparators(sourcePath))
+    return folder + QStringLiteral("/work-") + tempKeyHash(QDir::toNativeSeparators(sourcePath))
         + QStringLiteral(".dpz");
 }
 
@@ -143,7 +147,13 @@ bool isTemporaryPath(const QString &path)
 {
     // An unusable temp root means nothing counts as temporary.
     const QString root = systemTempRoot();
-    return !root.isEmpty() && pathIsUnderTempFolder(path, root);
+    if (!root.isEmpty() && pathIsUnderTempFolder(path, root))
+        return true;
+    for (const QString &own : {tempFolder(), workingCopyFolder()}) {
+        if (!own.isEmpty() && pathIsUnderTempFolder(path, own))
+            return true;
+    }
+    return false;
 }
 
 int sweepFolder(const QString &folder, const QDateTime &cutoff)
@@ -162,12 +172,123 @@ int sweepFolder(const QString &folder, const QDateTime &cutoff)
     return deleted;
 }
 
+namespace {
+
+// Beside the working copies only what a killed write left half done goes
+// by age: every ".dpz" there may hold the only copy of unsaved ink, and
+// leaves only once that ink has been saved or discarded.
+int sweepLeftovers(const QString &folder, const QDateTime &cutoff)
+{
+    if (folder.isEmpty())
+        return 0;
+    int deleted = 0;
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);
+    for (const QFileInfo &info : files) {
+        if (info.fileName().endsWith(QLatin1String(".dpz")) || !(info.lastModified() < cutoff))
+            continue;
+        if (QFile::remove(info.absoluteFilePath()))
+            ++deleted;
+    }
+    return deleted;
+}
+
+// Copies from to to (atomically: Qt copies into a temporary file beside
+// the target and renames it) and removes from once the copy is whole.
+bool moveFileAcross(const QString &from, const QString &to)
+{
+    if (QFile::rename(from, to))
+        return true;
+    if (!QFile::copy(from, to))
+        return false;
+    if (QFileInfo(to).size() != QFileInfo(from).size()) {
+        QFile::remove(to);
+        return false;
+    }
+    return QFile::remove(from);
+}
+
+bool sameBytes(const QString &a, const QString &b)
+{
+    QFile first(a);
+    QFile second(b);
+    return first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly) && first.size() == second.size()
+        && first.readAll() == second.readAll();
+}
+
+// copy with tag before ".dpz", numbered past any file already there.
+QString freeAsidePath(const QString &copy, const QString &tag)
+{
+    QString base = copy;
+    if (base.endsWith(QLatin1String(".dpz")))
+        base.chop(4);
+    base += QLatin1Char('-') + tag;
+    QString candidate = base + QStringLiteral(".dpz");
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = base + QStringLiteral("-%1.dpz").arg(n);
+    return candidate;
+}
+
+} // namespace
+
 void sweepTempFolder()
 {
     constexpr int kMaxAgeDays = 14;
-    const int deleted = sweepFolder(tempFolder(), QDateTime::currentDateTime().addDays(-kMaxAgeDays));
+    const QDateTime cutoff = QDateTime::currentDateTime().addDays(-kMaxAgeDays);
+    const int deleted = sweepFolder(tempFolder(), cutoff) + sweepLeftovers(workingCopyFolder(), cutoff);
     if (deleted > 0 && isLogEnabled())
         logInfo(QStringLiteral("cache"), QStringLiteral("清理临时工作副本 %1 个（超过 %2 天）").arg(deleted).arg(kMaxAgeDays));
+}
+
+int migrateLegacyWorkingCopies()
+{
+    const QString legacy = legacyTempFolder();
+    const QString target = workingCopyFolder();
+    if (legacy.isEmpty() || target.isEmpty() || QDir::cleanPath(legacy) == QDir::cleanPath(target))
+        return 0;
+    const QStringList names =
+        QDir(legacy).entryList({QStringLiteral("work-*.dpz")}, QDir::Files | QDir::Hidden, QDir::Name);
+    if (names.isEmpty())
+        return 0;
+    const QString cache = QStringLiteral("cache");
+    QString error;
+    if (!ensureWorkingCopyFolder(&error)) {
+        logInfo(cache, QStringLiteral("无法移走旧临时文件夹里的工作副本：%1").arg(error));
+        return 0;
+    }
+    int moved = 0;
+    for (const QString &name : names) {
+        const QString from = legacy + QLatin1Char('/') + name;
+        // The shared folder may hold other accounts' copies, or files
+        // planted there: only this user's own files come along.
+        if (!isOwnRegularFile(from))
+            continue;
+        const QString to = target + QLatin1Char('/') + name;
+        QString destination = to;
+        if (QFileInfo::exists(to)) {
+            if (sameBytes(from, to)) {
+                // Moved already, and the old one not yet removed.
+                QFile::remove(from);
+                continue;
+            }
+            if (QFileInfo(from).lastModified() > QFileInfo(to).lastModified()) {
+                const QString older = freeAsidePath(to, QStringLiteral("older"));
+                if (!QFile::rename(to, older))
+                    destination = freeAsidePath(to, QStringLiteral("older"));
+                else
+                    logInfo(cache, QStringLiteral("较旧的工作副本保留为 %1").arg(older));
+            } else {
+                destination = freeAsidePath(to, QStringLiteral("older"));
+            }
+        }
+        if (moveFileAcross(from, destination)) {
+            ++moved;
+        } else {
+            logInfo(cache, QStringLiteral("无法移走旧的工作副本：%1 → %2").arg(from, destination));
+        }
+    }
+    if (moved > 0)
+        logInfo(cache, QStringLiteral("已把 %1 个工作副本从 %2 移到 %3").arg(moved).arg(legacy, target));
+    return moved;
 }
 
 bool isInTempFolder(const QString &path)
@@ -249,6 +370,22 @@ QString damagedWorkingCopyText()
     return QStringLiteral("工作副本已损坏，未恢复批注");
 }
 
+QString keepMismatchedWorkingCopy(const QString &copy)
+{
+    const QString aside = freeAsidePath(copy, QStringLiteral("mismatch"));
+    if (!QFile::rename(copy, aside)) {
+        logInfo(QStringLiteral("open"), QStringLiteral("无法把不一致的工作副本移开：%1").arg(copy));
+        return QString();
+    }
+    logInfo(QStringLiteral("open"), QStringLiteral("不一致的工作副本保留为 %1").arg(aside));
+    return aside;
+}
+
+QString mismatchedWorkingCopyText()
+{
+    return QStringLiteral("工作副本与源文件不一致，未恢复批注");
+}
+
 WorkingCopyRead readWorkingCopyInk(const QString &copy, QJsonObject *json)
 {
     if (copy.isEmpty() || !QFileInfo::exists(copy))
@@ -300,20 +437,21 @@ RestoreResult runRestoreGate(const QString &sourcePath)
         return result;
     }
     logInfo(QStringLiteral("open"), QStringLiteral("工作副本与源文件不一致，未恢复批注：%1（源 %2）").arg(copy, sourcePath));
+    keepMismatchedWorkingCopy(copy);
     result.outcome = RestoreResult::Outcome::Mismatch;
-    result.statusText = QStringLiteral("工作副本与源文件不一致，未恢复批注");
+    result.statusText = mismatchedWorkingCopyText();
     result.statusTimeoutMs = 8000;
     return result;
 }
 
 bool writeWorkingCopy(const QString &sourcePath, const QJsonObject &annotations, const QJsonObject &fingerprint,
-                      QString *error)
+                      QString *error, const QByteArray &pdf)
 {
-    if (!ensureTempFolder(error))
+    if (!ensureWorkingCopyFolder(error))
         return false;
     // Still a whole package replaced atomically: a kill at any moment
     // leaves the previous copy or the new one, never a torn one.
-    return writePackage(workingCopyPath(sourcePath), QByteArray(), annotations, error, fingerprint);
+    return writePackage(workingCopyPath(sourcePath), pdf, annotations, error, fingerprint);
 }
 
 bool removeWorkingCopy(const QString &sourcePath)

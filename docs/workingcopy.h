@@ -6,22 +6,41 @@
 #include <QString>
 #include <QStringList>
 
-// Working copies, source fingerprints and the program's temporary folder.
-// Every temporary file of the program lives directly in tempFolder(), named
-// by the SHA-1 of a key; the start-up sweep removes those older than 14 days.
+// Working copies, source fingerprints and the program's own files. Working
+// copies (recovery data) live in workingCopyFolder(), which survives a
+// reboot; everything the program can make again (extracted package PDFs,
+// conversions, picture wrappers, private PDF copies) lives in tempFolder().
+// Both are private to the user; files in them are named by the SHA-1 of a
+// key.
 
+// The folder of derived files (empty when there is none).
 QString tempFolder();
+// The folder of working copies (empty when there is none).
+QString workingCopyFolder();
+// Create the folders (private to the user) when missing; error gets the
+// detail for the log.
+bool ensureTempFolder(QString *error = nullptr);
+bool ensureWorkingCopyFolder(QString *error = nullptr);
 // SHA-1 of the UTF-8 bytes of key as 40 lower-case hex digits.
 QString tempKeyHash(const QString &key);
 QString workingCopyPath(const QString &sourcePath);
 QJsonObject sourceFingerprint(const QString &sourcePath);
 bool sameSource(const QJsonObject &a, const QJsonObject &b);
-// Whether path lies in the system temporary area (never a recent file).
+// Whether path lies in the system temporary area or in one of the
+// program's own folders (never a recent file).
 bool isTemporaryPath(const QString &path);
+// The start-up sweep: derived files older than 14 days go, and files left
+// half-written beside the working copies; a working copy never goes by age.
 void sweepTempFolder();
 // Deletes the regular files directly in folder modified before cutoff;
 // returns how many were deleted.
 int sweepFolder(const QString &folder, const QDateTime &cutoff);
+// Moves the working copies this user left in the folder earlier versions
+// used (below the system temporary folder, which a reboot empties) into
+// workingCopyFolder(). Nothing is overwritten: when both places hold a copy
+// for one source, the newer keeps the name and the other is kept beside
+// it. Returns how many were moved.
+int migrateLegacyWorkingCopies();
 
 // Whether path lies in tempFolder(), that is, the program made it for itself.
 bool isInTempFolder(const QString &path);
@@ -54,10 +73,16 @@ bool restoreExtractedPdf(const QString &pdfPath, const QString &packagePath, QSt
 // write does not replace it) and logged under "open".
 enum class WorkingCopyRead { Missing, Unreadable, Damaged, Ok };
 WorkingCopyRead readWorkingCopyInk(const QString &copy, QJsonObject *json);
-// Where a damaged working copy is kept; the sweep removes it in time.
+// Where a damaged working copy is kept.
 QString damagedWorkingCopyPath(const QString &copy);
 // Status-bar text when a damaged working copy was not restored.
 QString damagedWorkingCopyText();
+// Moves a working copy whose source has changed out of the way of new
+// writes, to a name no earlier copy kept aside uses. Returns where it went
+// (empty when it could not be moved). Logs under "open".
+QString keepMismatchedWorkingCopy(const QString &copy);
+// Status-bar text when a working copy did not match its source.
+QString mismatchedWorkingCopyText();
 
 // Outcome of the restore gate, run after a non-package document has loaded.
 struct RestoreResult
@@ -69,17 +94,20 @@ struct RestoreResult
     int statusTimeoutMs = 0;
 };
 // Looks for the working copy of sourcePath and hands out its ink only when
-// the source is provably unchanged since it was written. Logs under "open".
+// the source is provably unchanged since it was written; a copy that does
+// not match is kept aside and reported. Logs under "open".
 RestoreResult runRestoreGate(const QString &sourcePath);
 
-// Writes the working copy of sourcePath (creating the temporary folder).
+// Writes the working copy of sourcePath (creating its folder).
 // fingerprint is the source's fingerprint taken when the document was
 // loaded, so ink drawn on those bytes never gets attached to a newer file.
-// The copy keeps the PDF by reference: restore reads only the ink and
-// proves the source unchanged by the fingerprint, so "source.pdf" is
-// stored empty and a write costs the ink, not the PDF. Copies that hold
-// the whole PDF (written by earlier versions) restore the same way.
+// While the source still matches it, the copy keeps the PDF by reference:
+// restore reads only the ink and proves the source unchanged by the
+// fingerprint, so "source.pdf" is stored empty and a write costs the ink,
+// not the PDF. pdf, when not empty, is stored instead (the source has
+// changed or gone, and the copy must carry the pages its ink belongs to).
+// Copies that hold the whole PDF restore the same way.
 bool writeWorkingCopy(const QString &sourcePath, const QJsonObject &annotations, const QJsonObject &fingerprint,
-                      QString *error = nullptr);
+                      QString *error = nullptr, const QByteArray &pdf = QByteArray());
 // Removes the working copy of sourcePath (discarded ink must not come back).
 bool removeWorkingCopy(const QString &sourcePath);

@@ -13,6 +13,9 @@ void PdfCanvas::setTool(InkTool tool)
     if (tool == m_tool)
         return;
     m_tool = tool;
+    // A pen still counted down is gone: its stroke is kept and its hold on
+    // the canvas ends (a lost release must not leave touch and mouse dead).
+    endPenHold(QStringLiteral("tool changed: pen hold ended"));
     cancelStroke();
     viewport()->update();
     emit toolChanged();

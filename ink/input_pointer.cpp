@@ -3,6 +3,7 @@
 #include "ink/canvasmessagefilter.h"
 #include "system/diaglog.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -32,6 +33,11 @@ void PdfCanvas::wireInput()
         m_touchLock = false;
         updateViewportCursor();
     });
+    m_penQuietTimer = new QTimer(this);
+    m_penQuietTimer->setSingleShot(true);
+    m_penQuietTimer->setInterval(kPenQuietMs);
+    connect(m_penQuietTimer, &QTimer::timeout, this,
+            [this]() { endPenHold(QStringLiteral("pen silent %1 ms: hold ended").arg(kPenQuietMs)); });
     connect(this, &PdfCanvas::toolChanged, this, &PdfCanvas::updateViewportCursor);
     auto *filter = new CanvasMessageFilter(viewport());
     connect(this, &QObject::destroyed, [filter]() { delete filter; });
@@ -211,6 +217,16 @@ bool PdfCanvas::handleTabletEvent(QTabletEvent *event)
                      .arg(event->pressure(), 0, 'f', 2)
                      .arg(int(event->position().x()))
                      .arg(int(event->position().y())));
+    if (m_penDown)
+        m_penQuietTimer->start();
+    // Whatever the tool now, a pen that lifts or hovers (after a lost
+    // release) gives the canvas back.
+    const bool lifted = event->type() == QEvent::TabletRelease
+            || (event->type() == QEvent::TabletMove && event->buttons() == Qt::NoButton);
+    if (m_penDown && lifted && m_tool == InkTool::Move) {
+        penRelease(event->position());
+        return false;
+    }
     if (m_tool == InkTool::Move || !m_document || m_pageSizes.isEmpty())
         return false;
     switch (event->type()) {
@@ -219,11 +235,12 @@ bool PdfCanvas::handleTabletEvent(QTabletEvent *event)
         penPress(event);
         break;
     case QEvent::TabletMove:
-        // A hovering pen (no button) after a lost release gives the canvas back.
-        if (m_penDown && event->buttons() == Qt::NoButton)
+        if (m_penDown && lifted)
             penRelease(event->position());
         else if (m_penDown && gestureFrom(StrokeOrigin::Pen))
             addStrokePoint(event->position(), 1.0);
+        else if (!m_penDown && (event->buttons() & Qt::LeftButton))
+            penPress(event); // still on the glass after its hold ended: it writes on
         break;
     case QEvent::TabletRelease:
         if (m_penDown)
@@ -255,6 +272,9 @@ void PdfCanvas::penPress(const QTabletEvent *event)
 
     m_penDown = true;
     setTouchLockHeld();
+    // Leaving proximity goes to the application, not to a widget.
+    qApp->installEventFilter(this);
+    m_penQuietTimer->start();
     setStrokeOrigin(StrokeOrigin::Pen);
     beginStroke(event->position(),
                 event->pointerType() == QPointingDevice::PointerType::Eraser
@@ -267,13 +287,31 @@ void PdfCanvas::penRelease(const QPointF &viewportPos)
 {
     if (m_drawing && m_strokeOrigin == StrokeOrigin::Pen)
         addStrokePoint(viewportPos, 1.0);
+    endPenHold(QString());
+}
+
+void PdfCanvas::endPenHold(const QString &why)
+{
+    if (!m_penDown)
+        return;
+    if (!why.isEmpty())
+        inputLog(why);
     if (gestureFrom(StrokeOrigin::Pen))
         commitStroke();
     m_penDown = false;
     m_penReleasedMs = m_clock.elapsed();
+    m_penQuietTimer->stop();
+    qApp->removeEventFilter(this);
     // The mouse events the system synthesizes from the pen stay ignored
     // until the timer fires.
     startLockRelease();
+}
+
+bool PdfCanvas::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::TabletLeaveProximity)
+        endPenHold(QStringLiteral("pen left proximity: hold ended"));
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 bool PdfCanvas::viewportEvent(QEvent *event)

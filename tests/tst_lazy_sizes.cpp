@@ -1,6 +1,7 @@
 #include "canvas/pdfcanvas.h"
 #include "testutil.h"
 
+#include <QPointingDevice>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -83,6 +84,56 @@ private slots:
         QCOMPARE(canvas.pageSizePt(30), m_sizes.at(30));
         // Page 1 stays where it was while the far pages were read.
         QCOMPARE(canvas.currentPage(), 0);
+    }
+
+    // Writing in the first second after opening a book of mixed page
+    // sizes: the wide page the background pass finds meanwhile must not
+    // rescale the sheet under the pen. The line drawn straight on screen
+    // stays straight on the page; the layout follows once the pen lifts.
+    void strokeStaysStraightWhileSizesArrive()
+    {
+        PdfCanvas canvas;
+        QVERIFY(openShown(canvas, m_mixed));
+        QVERIFY(canvas.knownPageSizes() < canvas.pageCount());
+        const double scaleAtPress = canvas.scale();
+        const QRectF sheet = canvas.pageRect(0);
+        const QPointF from(sheet.left() + 0.1 * sheet.width(), sheet.top() + 0.3 * sheet.height());
+        QWidget *vp = canvas.viewport();
+        const QPointingDevice stylus(QStringLiteral("test stylus"), 1001, QInputDevice::DeviceType::Stylus,
+                                     QPointingDevice::PointerType::Pen,
+                                     QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 2);
+        const auto pen = [&](QEvent::Type type, const QPointF &pos) {
+            QTabletEvent event(type, &stylus, pos, vp->mapToGlobal(pos), type == QEvent::TabletRelease ? 0 : 0.6, 0, 0,
+                               0, 0, 0, Qt::NoModifier, type == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton,
+                               type == QEvent::TabletRelease ? Qt::NoButton : Qt::LeftButton);
+            QCoreApplication::sendEvent(vp, &event);
+        };
+        constexpr int kSamples = 100;
+        pen(QEvent::TabletPress, from);
+        QVERIFY(canvas.isDrawing());
+        for (int i = 1; i <= kSamples; ++i) {
+            pen(QEvent::TabletMove, from + QPointF(5 * i, 0));
+            // Room for the background pass between samples, as between a
+            // real pen's frames.
+            QTest::qWait(10);
+        }
+        pen(QEvent::TabletRelease, from + QPointF(5 * kSamples, 0));
+
+        QCOMPARE(canvas.strokeCount(), 1);
+        const Stroke stroke = canvas.ink().value(0).first();
+        QVERIFY(stroke.points.size() > 10);
+        // Within a few pixels of the line (the smoothing may round a corner
+        // by a hair), and always moving on to the right.
+        const double y = stroke.points.first().y();
+        for (int i = 1; i < stroke.points.size(); ++i) {
+            const QPointF p = stroke.points.at(i);
+            QVERIFY2(std::abs(p.y() - y) < 0.004 && p.x() > stroke.points.at(i - 1).x() - 0.003,
+                     qPrintable(QStringLiteral("point %1: %2,%3").arg(i).arg(p.x()).arg(p.y())));
+        }
+        QVERIFY(std::abs(stroke.points.last().x() - stroke.points.first().x() - 500 / sheet.width()) < 0.01);
+        // The wide page was there to be found: with the pen up, it is.
+        QTRY_COMPARE_WITH_TIMEOUT(canvas.knownPageSizes(), canvas.pageCount(), 10000);
+        QVERIFY(canvas.scale() < scaleAtPress * 0.5);
     }
 
     void closingOrReopeningWhileReadingIsClean()

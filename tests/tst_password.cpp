@@ -139,6 +139,29 @@ private slots:
         QVERIFY(window->statusBar()->currentMessage().startsWith(QStringLiteral("已取消打开")));
     }
 
+    // The file is double-clicked again while its password question is
+    // still open: one tab in the end, never two tabs writing one working
+    // copy.
+    void secondOpenDuringThePasswordQuestionKeepsOneTab()
+    {
+        auto window = newWindow();
+        QVERIFY(window);
+        MainWindow *w = window.get();
+        const QString locked = m_locked;
+        TestUtil::onNextModal<PasswordDialog>([w, locked](PasswordDialog *outer) {
+            answerPassword(kPassword, false);
+            w->openPath(locked); // answered inside: the file opens meanwhile
+            QTest::keyClicks(outer->passwordEdit(), kPassword);
+            QTest::mouseClick(outer->okButton(), Qt::LeftButton);
+        });
+        window->openPath(m_locked);
+        QCOMPARE(window->documentCount(), 1);
+        QCOMPARE(window->tabStrip()->count(), 1);
+        QCOMPARE(window->findChildren<PdfCanvas *>().size(), 1);
+        QCOMPARE(window->currentCanvas(), window->canvas(0));
+        QCOMPARE(window->canvas(0)->pageCount(), 3);
+    }
+
     void commandLineRefusesLockedPdf()
     {
         const QString out = m_dir.filePath(QStringLiteral("cli.pdf"));

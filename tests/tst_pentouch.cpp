@@ -2,6 +2,7 @@
 #include "testutil.h"
 
 #include <QPointingDevice>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTouchEvent>
 #include <QWheelEvent>
@@ -83,7 +84,7 @@ private slots:
         }
         QCOMPARE(canvas.strokeCount(), 3);
         for (int i = 0; i < 3; ++i) {
-            const Stroke &s = canvas.ink().value(0).at(i);
+            const Stroke s = canvas.ink().value(0).at(i);
             QVERIFY(near(s.points.first(), QPointF(0.2, 0.2 + 0.1 * i)));
             QVERIFY(near(s.points.last(), QPointF(0.5, 0.2 + 0.1 * i)));
         }
@@ -138,7 +139,7 @@ private slots:
 
         QCOMPARE(canvas.strokeCount(), 1);
         QCOMPARE(canvas.undoDepth(), 1);
-        const Stroke &s = canvas.ink().value(0).first();
+        const Stroke s = canvas.ink().value(0).first();
         QVERIFY(near(s.points.first(), QPointF(0.15, 0.3)));
         QVERIFY(near(s.points.last(), QPointF(0.55, 0.3)));
         // A straight line: nothing runs toward the hand.
@@ -199,6 +200,61 @@ private slots:
         QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.5, 0.45).toPoint(), vp);
         QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, 0.45).toPoint(), vp);
         QCOMPARE(canvas.strokeCount(), 2);
+    }
+
+    // Other signs that the pen is gone, with no release and no hover: it
+    // left the digitizer's range, the teacher switched to the move tool,
+    // or it has sent nothing for a while. Each keeps the stroke drawn and
+    // gives touch, mouse and wheel back.
+    void penGoneByAnySignFreesTheCanvas()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        QWidget *vp = canvas.viewport();
+        const auto penDownAndLost = [&](double y) {
+            pen(vp, QEvent::TabletPress, onPage(canvas, 0.2, y));
+            for (int i = 1; i <= 4; ++i)
+                pen(vp, QEvent::TabletMove, onPage(canvas, 0.2 + 0.1 * i, y));
+            QVERIFY(canvas.isPenDown());
+            QVERIFY(canvas.touchLock());
+        };
+        const auto touchWrites = [&](double y) {
+            const int before = canvas.strokeCount();
+            QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, y).toPoint(), vp);
+            QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.5, y).toPoint(), vp);
+            QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, y).toPoint(), vp);
+            return canvas.strokeCount() == before + 1;
+        };
+
+        penDownAndLost(0.1);
+        QTabletEvent leave(QEvent::TabletLeaveProximity, m_stylus.get(), QPointF(), QPointF(), 0, 0, 0, 0, 0, 0,
+                           Qt::NoModifier, Qt::NoButton, Qt::NoButton);
+        QCoreApplication::sendEvent(qApp, &leave);
+        QVERIFY(!canvas.isPenDown());
+        QCOMPARE(canvas.strokeCount(), 1);
+        QTRY_VERIFY(!canvas.touchLock());
+        QVERIFY(touchWrites(0.15));
+        QTest::qWait(PdfCanvas::kPenHoldMs + 50); // the touch's own short lock
+
+        penDownAndLost(0.25);
+        canvas.setTool(PdfCanvas::InkTool::Move);
+        QVERIFY(!canvas.isPenDown());
+        QCOMPARE(canvas.strokeCount(), 3);
+        QTRY_VERIFY(!canvas.touchLock());
+        const int scrolled = canvas.verticalScrollBar()->value();
+        QWheelEvent wheel(QPointF(400, 300), vp->mapToGlobal(QPointF(400, 300)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(vp, &wheel);
+        QVERIFY(canvas.verticalScrollBar()->value() > scrolled);
+        canvas.verticalScrollBar()->setValue(0);
+        canvas.setTool(PdfCanvas::InkTool::Pen);
+
+        penDownAndLost(0.35);
+        QTRY_VERIFY_WITH_TIMEOUT(!canvas.isPenDown(), PdfCanvas::kPenQuietMs + 3000);
+        QCOMPARE(canvas.strokeCount(), 4);
+        QTRY_VERIFY(!canvas.touchLock());
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, onPage(canvas, 0.7, 0.7).toPoint());
+        QCOMPARE(canvas.strokeCount(), 5);
     }
 
     // The eraser end cuts under the pen tool and a resting hand does not

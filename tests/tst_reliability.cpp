@@ -1,6 +1,8 @@
-// What a crash or a failing disk must never cost the teacher: ink written
-// two seconds before a SIGKILL comes back on the next start, and a save that
-// cannot be written says so and keeps the document dirty.
+// What a crash, a reboot, a second account or a failing disk must never
+// cost the teacher: ink written two seconds before a SIGKILL comes back on
+// the next start even after the reboot emptied /tmp, two accounts work side
+// by side, and a save that cannot be written says so and keeps the document
+// dirty.
 #include "app/documenttabstrip.h"
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -23,6 +26,10 @@
 
 #include <functional>
 #include <memory>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +68,56 @@ void killHard(QProcess *process)
     process->waitForFinished(10000);
 }
 
+// What a reboot does to the temporary folder (systemd-tmpfiles, or a
+// tmpfs): nothing in it survives.
+bool emptyTempFolderAsAtBoot()
+{
+    const QString tmp = QDir::tempPath();
+    return QDir(tmp).removeRecursively() && QDir().mkpath(tmp);
+}
+
+QString sandbox()
+{
+    return qEnvironmentVariable("LECTERN_TEST_SANDBOX", QDir::tempPath() + QStringLiteral("/sandbox"));
+}
+
+// One account's own home with its XDG folders, owned by uid.
+QProcessEnvironment accountEnvironment(const QString &home, uid_t uid, const QString &sharedTmp)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/.local/state"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+    env.insert(QStringLiteral("TMPDIR"), sharedTmp);
+    env.insert(QStringLiteral("USER"), uid == 0 ? QStringLiteral("root") : QStringLiteral("nobody"));
+    env.remove(QStringLiteral("LECTERN_LOG"));
+    for (const char *folder : {"/.config", "/.local/share", "/.local/state", "/.cache", "/run"}) {
+        const QString path = home + QLatin1String(folder);
+        QDir().mkpath(path);
+        ::chmod(QFile::encodeName(path).constData(), 0700);
+    }
+    return env;
+}
+
+void chownTree(const QString &root, uid_t uid)
+{
+    ::chown(QFile::encodeName(root).constData(), uid, uid);
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        ::chown(QFile::encodeName(it.next()).constData(), uid, uid);
+}
+
+QString modeOf(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 07777, 8);
+}
+
 } // namespace
 
 class TestReliability : public QObject
@@ -74,7 +131,10 @@ private slots:
     void init()
     {
         QDir(tempFolder()).removeRecursively();
-        m_dir = std::make_unique<QTemporaryDir>();
+        QDir(workingCopyFolder()).removeRecursively();
+        // The teacher's lessons live in her own folders, not below /tmp.
+        QDir().mkpath(sandbox() + QStringLiteral("/lessons"));
+        m_dir = std::make_unique<QTemporaryDir>(sandbox() + QStringLiteral("/lessons/XXXXXX"));
         QVERIFY(m_dir->isValid());
     }
 
@@ -108,6 +168,9 @@ private slots:
         QJsonObject json;
         QVERIFY(readPackage(workingCopyPath(file), nullptr, &json));
         QCOMPARE(strokeCount(inkFromAnnotations(json)), 3);
+        // The power cut was a real one: the machine boots again, and /tmp
+        // comes up empty.
+        QVERIFY(emptyTempFolderAsAtBoot());
 
         QProcess second;
         QCOMPARE(startSmoke(&second, file, "smoke: restored_strokes="), QStringLiteral("3"));
@@ -118,6 +181,77 @@ private slots:
         QProcess third;
         QCOMPARE(startSmoke(&third, file, "smoke: restored_strokes="), QStringLiteral("6"));
         killHard(&third);
+    }
+
+    // A classroom PC with two teachers' accounts and one /tmp: the second
+    // account opens a package while the first one's lesson is open. Each
+    // keeps its files in its own private folders, and both keep their ink.
+    void twoAccountsWorkSideBySide()
+    {
+        if (::geteuid() != 0)
+            QSKIP("a second account needs root to switch to it");
+        const QString users = sandbox() + QStringLiteral("/users");
+        QDir(users).removeRecursively();
+        const QString sharedTmp = users + QStringLiteral("/tmp");
+        QVERIFY(QDir().mkpath(sharedTmp));
+        QCOMPARE(::chmod(QFile::encodeName(users).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(sharedTmp).constData(), 01777), 0);
+
+        struct Account
+        {
+            uid_t uid;
+            QString home;
+            QString package;
+            std::unique_ptr<QProcess> process;
+        };
+        Account accounts[2] = {{0, users + QStringLiteral("/a"), {}, nullptr},
+                               {65534, users + QStringLiteral("/b"), {}, nullptr}};
+        for (Account &account : accounts) {
+            QVERIFY(QDir().mkpath(account.home));
+            const QString pdf = account.home + QStringLiteral("/课件.pdf");
+            QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+            QFile source(pdf);
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            account.package = account.home + QStringLiteral("/第一课.dpz");
+            QVERIFY(writePackage(account.package, source.readAll(), QJsonObject()));
+            account.process = std::make_unique<QProcess>();
+            account.process->setProcessEnvironment(accountEnvironment(account.home, account.uid, sharedTmp));
+            chownTree(account.home, account.uid);
+            QCOMPARE(::chmod(QFile::encodeName(account.home).constData(), 0700), 0);
+            if (account.uid != 0) {
+                const uid_t uid = account.uid;
+                account.process->setChildProcessModifier([uid] {
+                    const gid_t gid = uid;
+                    if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+                        ::_exit(111);
+                });
+            }
+        }
+        auto stopAll = qScopeGuard([&accounts] {
+            for (Account &account : accounts)
+                killHard(account.process.get());
+        });
+        // The first account's lesson is open (and made its folders) before
+        // the second account starts.
+        for (Account &account : accounts) {
+            QCOMPARE(startSmoke(account.process.get(), account.package, "smoke: restored_strokes="), QStringLiteral("0"));
+            QCOMPARE(startSmoke(account.process.get(), account.package, "smoke: strokes="), QStringLiteral("3"));
+        }
+        QTest::qWait(2000);
+        for (Account &account : accounts) {
+            QCOMPARE(account.process->state(), QProcess::Running);
+            const QString state = account.home + QStringLiteral("/.local/state/lectern");
+            QCOMPARE(modeOf(state), QStringLiteral("700"));
+            QCOMPARE(QFileInfo(state).ownerId(), account.uid);
+            QCOMPARE(modeOf(account.home + QStringLiteral("/.cache/lectern")), QStringLiteral("700"));
+            QDir workingCopies(state, QStringLiteral("work-*.dpz"));
+            QCOMPARE(workingCopies.count(), 1u);
+            QJsonObject json;
+            QVERIFY(readPackage(workingCopies.filePath(workingCopies.entryList().first()), nullptr, &json));
+            QCOMPARE(strokeCount(inkFromAnnotations(json)), 3);
+        }
+        // Nothing of either lives in the shared folder.
+        QCOMPARE(QDir(sharedTmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
     // A kill while working copies are being written, one after another,

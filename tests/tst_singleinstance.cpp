@@ -73,9 +73,15 @@ private slots:
         QCOMPARE(singleInstanceServerName(tag), name);
     }
 
+    // In the user's private runtime folder, where no other account can
+    // reach, remove or replace it.
     void serverNameIsPerUser()
     {
-        QCOMPARE(singleInstanceServerName(), QStringLiteral("Lectern.SingleInstance-%1").arg(::getuid()));
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        QVERIFY(!runtime.isEmpty());
+        QCOMPARE(singleInstanceServerName(),
+                 runtime + QStringLiteral("/lectern/Lectern.SingleInstance-%1").arg(::getuid()));
+        QCOMPARE(QFileInfo(runtime + QStringLiteral("/lectern")).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
     void wireFormat_data()
@@ -182,12 +188,18 @@ private slots:
         const QString b = dir.filePath(QStringLiteral("乙 b.pdf"));
         for (const QString &path : { first, a, b })
             QVERIFY(TestUtil::writeA4Pdf(path, 2, QFileInfo(path).fileName()));
+        // The second start names b relative to its own folder; the first
+        // runs in another folder that holds a different file of that name.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("elsewhere")));
+        const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(TestUtil::writeA4Pdf(elsewhere + QStringLiteral("/乙 b.pdf"), 5));
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LECTERN_LOG"), logPath);
         QProcess firstInstance;
         firstInstance.setProcessEnvironment(env);
+        firstInstance.setWorkingDirectory(elsewhere);
         firstInstance.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         firstInstance.start(TestUtil::lecternBinary(), { first });
         QVERIFY(firstInstance.waitForStarted());
@@ -199,7 +211,8 @@ private slots:
 
         QProcess second;
         second.setProcessEnvironment(env);
-        second.start(TestUtil::lecternBinary(), { a, b });
+        second.setWorkingDirectory(dir.path());
+        second.start(TestUtil::lecternBinary(), { a, QFileInfo(b).fileName() });
         QVERIFY(second.waitForFinished(kProcessWaitMs));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
@@ -231,6 +244,8 @@ private slots:
         const int atA = text.indexOf(opened(a));
         const int atB = text.indexOf(opened(b));
         QVERIFY2(atFirst >= 0 && atFirst < atA && atA < atB, qPrintable(text));
+        // The b beside the second start (2 pages), not the one beside the first.
+        QVERIFY2(text.contains(opened(b) + QStringLiteral("：2 页")), qPrintable(text));
     }
 };
 

@@ -141,6 +141,7 @@ private slots:
     void init()
     {
         QDir(tempFolder()).removeRecursively();
+        QDir(workingCopyFolder()).removeRecursively();
         m_dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/课件 XXXXXX"));
         QVERIFY(m_dir->isValid());
     }
@@ -233,7 +234,8 @@ private slots:
 
     // A window that runs for weeks, or another instance that could not reach
     // it and swept: whatever an open document keeps in the temp folder is
-    // dated again whenever the window opens a document (and every hour).
+    // dated again whenever the window opens a document (and every hour);
+    // its working copy needs no date, no sweep takes one.
     void openDocumentsKeepTheirTempFilesFresh()
     {
         auto window = newWindow();
@@ -250,10 +252,37 @@ private slots:
         QCOMPARE(window->documentCount(), 2);
         window->workingCopyWriter()->waitIdle();
         QVERIFY(isFresh(extracted));
-        QVERIFY(isFresh(copy));
         sweepTempFolder();
         QVERIFY(QFileInfo::exists(extracted));
         QVERIFY(QFileInfo::exists(copy));
+    }
+
+    // A picture opened in one tab, and the PDF made from it opened directly
+    // in another: that PDF is the second tab's own file, its fingerprint
+    // guards the second tab's working copy, and the hourly refresh made
+    // for the first tab must not date it.
+    void refreshLeavesAFileAnotherTabOpenedAlone()
+    {
+        auto window = newWindow();
+        QImage picture(400, 300, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        const QString png = m_dir->filePath(QStringLiteral("板书.png"));
+        QVERIFY(picture.save(png));
+        window->openPath(png);
+        QCOMPARE(window->documentCount(), 1);
+        const QString wrapper = window->document(0).pdfPath;
+        QVERIFY(isInTempFolder(wrapper));
+        QVERIFY(setModified(wrapper, QDateTime::currentDateTime().addSecs(-3600)));
+        window->openPath(wrapper);
+        QCOMPARE(window->documentCount(), 2);
+        drawStroke(*window);
+        // Opening a third lesson refreshes what the open ones keep.
+        window->openPath(makePdf(QStringLiteral("第三个.pdf")));
+        QCOMPARE(window->documentCount(), 3);
+        QVERIFY(window->workingCopyWriter()->flush(window->canvas(1)));
+        const RestoreResult gate = runRestoreGate(wrapper);
+        QCOMPARE(gate.outcome, RestoreResult::Outcome::Restored);
+        QCOMPARE(strokesIn(gate.annotations), 1);
     }
 
     // The extracted PDF went anyway (another program cleaned the temp

@@ -158,14 +158,14 @@ private slots:
             QVERIFY2(error.contains(QStringLiteral("Word 文档")) && error.endsWith(file.fileName()),
                      qPrintable(error));
         }
-        // A temp folder that cannot be made (under a regular file).
-        const QByteArray tmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", m_docx.toUtf8() + "/tmp");
+        // A cache folder that cannot be made (under a regular file).
+        const QByteArray tmp = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", m_docx.toUtf8() + "/cache");
         QVERIFY(!convertWordToPdf(m_docx, &pdf, &error));
         if (tmp.isEmpty())
-            qunsetenv("TMPDIR");
+            qunsetenv("XDG_CACHE_HOME");
         else
-            qputenv("TMPDIR", tmp);
+            qputenv("XDG_CACHE_HOME", tmp);
         QVERIFY2(error.startsWith(QStringLiteral("无法创建临时目录：")), qPrintable(error));
         const QString missing = m_dir.filePath(QStringLiteral("missing.docx"));
         QVERIFY(!convertWordToPdf(missing, &pdf, &error));

@@ -2,6 +2,7 @@
 #include "docs/package.h"
 #include "docs/workingcopy.h"
 #include "ink/annotationjson.h"
+#include "platform/userfolders.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Working copies: the path rule, the fingerprint and its comparison, the
 // restore gate, extracted package PDFs, the start-up sweep and the rule that
@@ -90,6 +92,8 @@ private slots:
     void isTemporaryPath_data();
     void isTemporaryPath();
     void sweepRemovesOnlyOldFiles();
+    void sweepNeverTakesAWorkingCopy();
+    void legacyWorkingCopiesMoveOver();
 
 private:
     QTemporaryDir m_tmp;
@@ -97,17 +101,21 @@ private:
 
 void TestWorkingCopy::initTestCase()
 {
-    // The cases wipe the program temp folder: give them one of their own even
-    // when the test runs outside its sandbox.
+    // The cases wipe the program's folders: give them their own even when
+    // the test runs outside its sandbox.
     QVERIFY(m_tmp.isValid());
     qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_tmp.filePath(QStringLiteral("cache"))));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_tmp.filePath(QStringLiteral("state"))));
     QCOMPARE(QDir::tempPath(), QDir(m_tmp.path()).canonicalPath());
 }
 
 void TestWorkingCopy::init()
 {
-    // Each case starts with an empty program temp folder.
+    // Each case starts with empty program folders.
     QDir(tempFolder()).removeRecursively();
+    QDir(workingCopyFolder()).removeRecursively();
+    QDir(legacyTempFolder()).removeRecursively();
 }
 
 void TestWorkingCopy::workingCopyPathRule()
@@ -119,10 +127,12 @@ void TestWorkingCopy::workingCopyPathRule()
     QVERIFY(workingCopyPath(a).endsWith(QStringLiteral(".dpz")));
     QVERIFY(workingCopyPath(a).contains(QStringLiteral("/lectern/work-")));
     QVERIFY(::isTemporaryPath(workingCopyPath(a)));
-    QCOMPARE(workingCopyPath(a), QDir::tempPath() + QStringLiteral("/lectern/work-") + sha1Hex(a) + QStringLiteral(".dpz"));
+    // Recovery data in the state folder, kept across reboots; what can be
+    // made again in the cache; neither below the system temp folder.
+    QCOMPARE(workingCopyPath(a), m_tmp.filePath(QStringLiteral("state/lectern/work-")) + sha1Hex(a) + QStringLiteral(".dpz"));
     // Two spellings of one file are two keys: nothing is made canonical.
     QVERIFY(workingCopyPath(QStringLiteral("/home/teacher/./a.pdf")) != workingCopyPath(QStringLiteral("/home/teacher/a.pdf")));
-    QCOMPARE(extractedPdfPath(a), tempFolder() + QLatin1Char('/') + sha1Hex(a) + QStringLiteral(".pdf"));
+    QCOMPARE(extractedPdfPath(a), m_tmp.filePath(QStringLiteral("cache/lectern/")) + sha1Hex(a) + QStringLiteral(".pdf"));
 }
 
 void TestWorkingCopy::fingerprintOfFiles()
@@ -228,10 +238,14 @@ void TestWorkingCopy::restoreGate()
     QVERIFY(none.statusText.isEmpty());
     QVERIFY(none.annotations.isEmpty());
 
-    // Written without the temp folder existing: the writer creates it.
-    QVERIFY(!QFileInfo::exists(tempFolder()));
+    // Written without the folder existing: the writer creates it, for this
+    // user alone.
+    QVERIFY(!QFileInfo::exists(workingCopyFolder()));
     QString error;
     QVERIFY2(writeWorkingCopy(source, inkWith(3), sourceFingerprint(source), &error), qPrintable(error));
+    struct stat folder {};
+    QCOMPARE(::stat(QFile::encodeName(workingCopyFolder()).constData(), &folder), 0);
+    QCOMPARE(folder.st_mode & 0777, mode_t(0700));
     QJsonObject stored;
     QVERIFY(readPackage(workingCopyPath(source), nullptr, &stored));
     QVERIFY(::sameSource(stored.value(QStringLiteral("source")).toObject(), sourceFingerprint(source)));
@@ -251,11 +265,23 @@ void TestWorkingCopy::restoreGate()
     QVERIFY(mismatch.annotations.isEmpty());
     QCOMPARE(mismatch.statusText, QStringLiteral("工作副本与源文件不一致，未恢复批注"));
     QCOMPARE(mismatch.statusTimeoutMs, 8000);
-    QVERIFY(QFileInfo::exists(workingCopyPath(source)));
+    // The ink is the teacher's all the same: kept aside, where the first new
+    // stroke's write cannot replace it.
+    QVERIFY(!QFileInfo::exists(workingCopyPath(source)));
+    QString aside = workingCopyPath(source);
+    aside.replace(QStringLiteral(".dpz"), QStringLiteral("-mismatch.dpz"));
+    QJsonObject kept;
+    QVERIFY(readPackage(aside, nullptr, &kept));
+    QCOMPARE(kept.value(QStringLiteral("pages")), inkWith(3).value(QStringLiteral("pages")));
 
-    // A source that went away matches nothing.
+    // A source that went away matches nothing; a second copy kept aside
+    // does not replace the first.
+    QVERIFY(writeWorkingCopy(source, inkWith(1), sourceFingerprint(source)));
     QVERIFY(QFile::remove(source));
     QCOMPARE(runRestoreGate(source).outcome, RestoreResult::Outcome::Mismatch);
+    QVERIFY(readPackage(aside, nullptr, &kept));
+    QCOMPARE(kept.value(QStringLiteral("pages")), inkWith(3).value(QStringLiteral("pages")));
+    QVERIFY(QFileInfo::exists(aside.replace(QStringLiteral("-mismatch.dpz"), QStringLiteral("-mismatch-2.dpz"))));
 }
 
 // The working copy keeps the PDF by reference to its fingerprinted source:
@@ -269,7 +295,7 @@ void TestWorkingCopy::writesCostTheInkNotThePdf()
     QVERIFY(writeFile(source, pdf));
     const QJsonObject fingerprint = sourceFingerprint(source);
     const QString copy = workingCopyPath(source);
-    QVERIFY(QDir().mkpath(tempFolder()));
+    QVERIFY(ensureWorkingCopyFolder());
     QVERIFY(writePackage(copy, pdf, inkWith(1), nullptr, fingerprint));
     RestoreResult old = runRestoreGate(source);
     QCOMPARE(old.outcome, RestoreResult::Outcome::Restored);
@@ -295,7 +321,7 @@ void TestWorkingCopy::unreadableWorkingCopyIsOnlyLogged()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("a.pdf"));
     QVERIFY(writeFile(source, pdfBytes('e')));
-    QVERIFY(QDir().mkpath(tempFolder()));
+    QVERIFY(ensureWorkingCopyFolder());
     constexpr char kTorn[] = "PK\x03\x04 torn by a power cut";
     QVERIFY(writeFile(workingCopyPath(source), QByteArray(kTorn, sizeof kTorn - 1)));
     const RestoreResult r = runRestoreGate(source);
@@ -413,8 +439,8 @@ void TestWorkingCopy::onlyAnExtractedPdfIsRestored()
 void TestWorkingCopy::extractionFailureIsReported_data()
 {
     QTest::addColumn<QString>("tmpdir"); // relative to a scratch folder holding the regular file "file"
-    QTest::newRow("temp folder under a regular file") << QStringLiteral("file");
-    QTest::newRow("temp path missing") << QStringLiteral("missing/tmp");
+    QTest::newRow("folders are a regular file") << QStringLiteral("file");
+    QTest::newRow("folders under a regular file") << QStringLiteral("file/below");
 }
 
 void TestWorkingCopy::extractionFailureIsReported()
@@ -424,7 +450,11 @@ void TestWorkingCopy::extractionFailureIsReported()
     const QString blocker = dir.filePath(QStringLiteral("file"));
     QVERIFY(writeFile(blocker, "x"));
     const QByteArray savedTmp = qgetenv("TMPDIR");
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    const QByteArray savedState = qgetenv("XDG_STATE_HOME");
     qputenv("TMPDIR", QFile::encodeName(dir.filePath(tmpdir)));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath(tmpdir)));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath(tmpdir)));
     QString pdfPath = QStringLiteral("unchanged");
     QString extractError;
     QString copyError;
@@ -433,12 +463,14 @@ void TestWorkingCopy::extractionFailureIsReported()
     const QString folder = tempFolder();
     const bool workFolderTemporary = ::isTemporaryPath(QDir::currentPath() + QStringLiteral("/a.pdf"));
     qputenv("TMPDIR", savedTmp);
+    qputenv("XDG_CACHE_HOME", savedCache);
+    qputenv("XDG_STATE_HOME", savedState);
     QVERIFY(!workFolderTemporary);
     QVERIFY(!extracted);
     QCOMPARE(pdfPath, QStringLiteral("unchanged"));
-    QVERIFY(extractError.startsWith(QStringLiteral("无法创建临时文件夹 ")));
+    QVERIFY2(extractError.startsWith(QStringLiteral("无法创建私有文件夹 ")), qPrintable(extractError));
     QVERIFY(!wroteCopy);
-    QVERIFY(copyError.startsWith(QStringLiteral("无法创建临时文件夹 ")));
+    QVERIFY2(copyError.startsWith(QStringLiteral("无法创建私有文件夹 ")), qPrintable(copyError));
     QCOMPARE(readFile(blocker), QByteArray("x"));
     // Never a folder at the file-system root instead.
     QVERIFY(folder.isEmpty() || folder.startsWith(dir.path()));
@@ -452,6 +484,7 @@ void TestWorkingCopy::isTemporaryPath_data()
     QTest::newRow("temp folder itself") << tmp << true;
     QTest::newRow("temp folder with slash") << tmp + QStringLiteral("/") << true;
     QTest::newRow("working copy") << workingCopyPath(QStringLiteral("/x/y.pdf")) << true;
+    QTest::newRow("derived file") << extractedPdfPath(QStringLiteral("/x/y.dpz")) << true;
     QTest::newRow("other program's temp file") << tmp + QStringLiteral("/mail/附件.pdf") << true;
     QTest::newRow("other letter case") << tmp.toUpper() + QStringLiteral("/A.PDF") << true;
     QTest::newRow("dot segments into temp") << tmp + QStringLiteral("/x/../y.pdf") << true;
@@ -509,6 +542,82 @@ void TestWorkingCopy::sweepRemovesOnlyOldFiles()
     QVERIFY(QDir(tempFolder()).removeRecursively());
     sweepTempFolder();
     QCOMPARE(sweepFolder(tempFolder(), now), 0);
+}
+
+// A school holiday is longer than 14 days: the working copies made before
+// it hold the only copy of ink nobody saved, and stay; what a write killed
+// halfway left beside them goes with the derived files.
+void TestWorkingCopy::sweepNeverTakesAWorkingCopy()
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("假期前.pdf"));
+    QVERIFY(writeFile(source, pdfBytes('h')));
+    QVERIFY(writeWorkingCopy(source, inkWith(2), sourceFingerprint(source)));
+    const QString copy = workingCopyPath(source);
+    const QString leftover = copy + QStringLiteral(".a1B2c3");
+    QVERIFY(writeFile(leftover, "half"));
+    QVERIFY(ensureTempFolder());
+    const QString derived = tempFolder() + QStringLiteral("/word-old.pdf");
+    QVERIFY(writeFile(derived, pdfBytes('i')));
+    const QDateTime holiday = QDateTime::currentDateTime().addDays(-40);
+    for (const QString &path : {copy, leftover, derived})
+        QVERIFY(setModified(path, holiday));
+
+    sweepTempFolder();
+    QVERIFY(!QFileInfo::exists(derived));
+    QVERIFY(!QFileInfo::exists(leftover));
+    const RestoreResult r = runRestoreGate(source);
+    QCOMPARE(r.outcome, RestoreResult::Outcome::Restored);
+    QCOMPARE(r.annotations.value(QStringLiteral("pages")), inkWith(2).value(QStringLiteral("pages")));
+}
+
+// The first start after the update finds the ink an earlier version kept in
+// the shared /tmp folder: this user's copies move into the state folder
+// (none lost, none overwritten), another account's stay where they are.
+void TestWorkingCopy::legacyWorkingCopiesMoveOver()
+{
+    QTemporaryDir dir;
+    const QString legacy = legacyTempFolder();
+    QVERIFY(QDir().mkpath(legacy));
+    const QString first = dir.filePath(QStringLiteral("甲.pdf"));
+    const QString second = dir.filePath(QStringLiteral("乙.pdf"));
+    QVERIFY(writeFile(first, pdfBytes('j')));
+    QVERIFY(writeFile(second, pdfBytes('k')));
+    const auto legacyCopy = [&legacy](const QString &source) {
+        return legacy + QLatin1Char('/') + QFileInfo(workingCopyPath(source)).fileName();
+    };
+    QVERIFY(writePackage(legacyCopy(first), QByteArray(), inkWith(4), nullptr, sourceFingerprint(first)));
+    // For the second, the old folder's copy is older than one already here.
+    QVERIFY(writePackage(legacyCopy(second), QByteArray(), inkWith(1), nullptr, sourceFingerprint(second)));
+    QVERIFY(setModified(legacyCopy(second), QDateTime::currentDateTime().addDays(-1)));
+    QVERIFY(writeWorkingCopy(second, inkWith(2), sourceFingerprint(second)));
+    // Another account's file in the shared folder (root can hand it over).
+    const QString foreign = legacy + QStringLiteral("/work-") + sha1Hex(QStringLiteral("/other.pdf")) + QStringLiteral(".dpz");
+    QVERIFY(writeFile(foreign, "someone else's"));
+    if (::geteuid() == 0)
+        QCOMPARE(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    else
+        QVERIFY(QFile::remove(foreign));
+
+    QCOMPARE(migrateLegacyWorkingCopies(), 2);
+    QVERIFY(!QFileInfo::exists(legacyCopy(first)));
+    QCOMPARE(QFileInfo::exists(foreign), ::geteuid() == 0);
+    QVERIFY(!QFileInfo::exists(QFileInfo(workingCopyFolder(), QFileInfo(foreign).fileName()).filePath()));
+
+    const RestoreResult moved = runRestoreGate(first);
+    QCOMPARE(moved.outcome, RestoreResult::Outcome::Restored);
+    QCOMPARE(moved.annotations.value(QStringLiteral("pages")), inkWith(4).value(QStringLiteral("pages")));
+    // The newer copy keeps the name, the older one lies beside it.
+    const RestoreResult newer = runRestoreGate(second);
+    QCOMPARE(newer.annotations.value(QStringLiteral("pages")), inkWith(2).value(QStringLiteral("pages")));
+    QString older = workingCopyPath(second);
+    older.replace(QStringLiteral(".dpz"), QStringLiteral("-older.dpz"));
+    QJsonObject kept;
+    QVERIFY(readPackage(older, nullptr, &kept));
+    QCOMPARE(kept.value(QStringLiteral("pages")), inkWith(1).value(QStringLiteral("pages")));
+
+    // Done once: a second start has nothing left to move.
+    QCOMPARE(migrateLegacyWorkingCopies(), 0);
 }
 
 QTEST_MAIN(TestWorkingCopy)
