@@ -485,7 +485,8 @@ private:
     bool m_glideCaught = false;
     bool m_penDown = false;
     qint64 m_penReleasedMs = -1;                          // m_clock; -1 never
-    // This touch sequence met the pen: it is a hand, inert until it ends.
+    // This touch sequence met the pen (a resting hand) or is the second tap
+    // of the tap that opened this page: inert until it ends.
     bool m_touchIgnored = false;
     static constexpr int kKeepStrokeBeforePinchMs = 250;
     qint64 m_touchStrokeBeganMs = 0;                      // m_clock

@@ -124,6 +124,8 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
         // is as inert as a resting hand.
         const bool echo = !event->points().isEmpty()
                 && takeTapEcho(event->points().constFirst().globalPosition());
+        if (echo)
+            inputLog(QStringLiteral("touch ignored (second tap of a tap that opened this page)"));
         m_touchIgnored = penOwnsInk() || echo;
     } else if (m_penDown) {
         m_touchIgnored = true;
