@@ -112,7 +112,7 @@ private slots:
                 .release(1, onPage(canvas, 0.9, 0.45), vp);
         QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, 0.3), vp);
         QCOMPARE(canvas.strokeCount(), 1);
-        const Stroke &s = canvas.ink().value(0).first();
+        const Stroke s = canvas.ink().value(0).first();
         QVERIFY(qAbs(s.points.first().x() - 0.2) < 0.01);
         QVERIFY(qAbs(s.points.last().x() - 0.5) < 0.01);
     }
@@ -170,7 +170,7 @@ private slots:
             frame(step, false, QEventPoint::State::Updated);
         frame(8, false, QEventPoint::State::Released);
         QCOMPARE(canvas.strokeCount(), 1);
-        const Stroke &s = canvas.ink().value(0).first();
+        const Stroke s = canvas.ink().value(0).first();
         QVERIFY(qAbs(s.points.first().y() - 0.1) < 0.02);
         QVERIFY(qAbs(s.points.last().y() - 0.1) < 0.02);
     }

@@ -83,7 +83,7 @@ private slots:
         }
         QCOMPARE(canvas.strokeCount(), 3);
         for (int i = 0; i < 3; ++i) {
-            const Stroke &s = canvas.ink().value(0).at(i);
+            const Stroke s = canvas.ink().value(0).at(i);
             QVERIFY(near(s.points.first(), QPointF(0.2, 0.2 + 0.1 * i)));
             QVERIFY(near(s.points.last(), QPointF(0.5, 0.2 + 0.1 * i)));
         }
@@ -138,7 +138,7 @@ private slots:
 
         QCOMPARE(canvas.strokeCount(), 1);
         QCOMPARE(canvas.undoDepth(), 1);
-        const Stroke &s = canvas.ink().value(0).first();
+        const Stroke s = canvas.ink().value(0).first();
         QVERIFY(near(s.points.first(), QPointF(0.15, 0.3)));
         QVERIFY(near(s.points.last(), QPointF(0.55, 0.3)));
         // A straight line: nothing runs toward the hand.
