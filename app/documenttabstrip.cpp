@@ -349,6 +349,7 @@ void DocumentTabs::mousePressEvent(QMouseEvent *event)
     }
     m_pressed = true;
     m_dragging = false;
+    m_secondClick = false;
     m_pressPoint = event->position().toPoint();
     m_scrollAtPress = m_scroll;
     // A finger brings no hover before it lands: the press names the target.
@@ -376,8 +377,9 @@ void DocumentTabs::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     m_pressed = false;
-    if (m_dragging) {
+    if (m_dragging || m_secondClick) {
         m_dragging = false;
+        m_secondClick = false;
         return;
     }
     const QPoint pos = event->position().toPoint();
@@ -415,6 +417,13 @@ void DocumentTabs::mouseReleaseEvent(QMouseEvent *event)
     relayout();
     update();
     emit currentChanged(target);
+}
+
+void DocumentTabs::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    mousePressEvent(event);
+    if (m_pressed)
+        m_secondClick = true;
 }
 
 void DocumentTabs::leaveEvent(QEvent *event)

@@ -63,6 +63,9 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // The second press of a double click may drag the band but never taps:
+    // a double tap on "×" closes one tab, on "设置" opens the page once.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     bool event(QEvent *event) override;
@@ -97,6 +100,7 @@ private:
     bool m_hoverHome = false;
     bool m_pressed = false;
     bool m_dragging = false;
+    bool m_secondClick = false;
     QPoint m_pressPoint;
     int m_scrollAtPress = 0;
     bool m_homeActive = false;

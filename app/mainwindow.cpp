@@ -38,6 +38,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -115,13 +116,6 @@ MainWindow::MainWindow(QWidget *parent)
     m_exitButton->setObjectName(QStringLiteral("fullscreenExit"));
     m_exitButton->setCursor(Qt::PointingHandCursor);
     m_exitButton->setFocusPolicy(Qt::NoFocus);
-    const Theme &colors = theme();
-    m_exitButton->setStyleSheet(
-        QStringLiteral("QPushButton#fullscreenExit { background: %1; color: %2; border: 1px solid %3; "
-                       "border-radius: %4; padding: %5 %6; font-weight: 600; }"
-                       "QPushButton#fullscreenExit:hover { background: %7; }")
-            .arg(cssColor(colors.bar), cssColor(colors.text), cssColor(colors.border), cssPx(16),
-                 cssPx(8), cssPx(16), cssColor(colors.hover)));
     m_exitButton->hide();
     connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::onFullscreen);
     connect(m_zoomBar, &ZoomBar::zoomRequested, this, &MainWindow::requestZoom);
@@ -151,6 +145,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_restyleTimer->setInterval(0);
     connect(m_restyleTimer, &QTimer::timeout, this, &MainWindow::restyleNextHidden);
 
+    m_pressClock.start();
     qApp->installEventFilter(this);
     placeInitialGeometry();
     applyTheme();
@@ -243,6 +238,13 @@ void MainWindow::applyTheme()
         QStringLiteral("QStatusBar { background: %1; border-top: 1px solid %2; color: %3; }"
                        "QStatusBar::item { border: none; }QStatusBar QLabel { color: %3; }")
             .arg(cssColor(colors.bar), cssColor(colors.divider), cssColor(colors.textMuted)));
+    // Rebuilt with every theme, so a light/dark switch reaches it too.
+    m_exitButton->setStyleSheet(
+        QStringLiteral("QPushButton#fullscreenExit { background: %1; color: %2; border: 1px solid %3; "
+                       "border-radius: %4; padding: %5 %6; font-weight: 600; }"
+                       "QPushButton#fullscreenExit:hover { background: %7; }")
+            .arg(cssColor(colors.bar), cssColor(colors.text), cssColor(colors.border), cssPx(16),
+                 cssPx(8), cssPx(16), cssColor(colors.hover)));
     restyleComponents();
     // The window frame is the window manager's on Linux.
     update();
@@ -292,9 +294,10 @@ void MainWindow::restyleCanvasNow(PdfCanvas *canvas)
 void MainWindow::onSystemColorSchemeChanged()
 {
     noteSystemAppearanceChanged();
-    if (themeMode() != 0)
-        return;
-    applyTheme();
+    if (themeMode() == 0)
+        applyTheme();
+    // The settings page names the desktop's scheme whatever the mode.
+    m_settings->refreshThemeStatus();
 }
 
 int MainWindow::currentIndex() const
@@ -583,7 +586,9 @@ void MainWindow::dropEvent(QDropEvent *event)
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    openPath(path);
+    // Opened once the drop has returned: a question or the password box
+    // shown inside the handler would hold the drag (and its source) open.
+    QTimer::singleShot(0, this, [this, path] { openPath(path); });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -602,6 +607,14 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     case QEvent::TouchBegin:
         if (watched->isWidgetType() && isOnInkToolbar(static_cast<QWidget *>(watched)))
             wakeToolbars();
+        // Every press reaches the window's QWindow first, exactly once.
+        if (watched == static_cast<QObject *>(windowHandle())) {
+            const auto *pointer = static_cast<QPointerEvent *>(event);
+            if (!pointer->points().isEmpty()) {
+                m_lastPressMs = m_pressClock.elapsed();
+                m_lastPressGlobal = pointer->points().constFirst().globalPosition();
+            }
+        }
         break;
     default:
         break;
@@ -611,9 +624,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 bool MainWindow::isOnInkToolbar(const QWidget *widget) const
 {
+    // The island itself only receives presses in its shadow margin, which
+    // belong to the page; its chip and buttons are its descendants.
     for (const PdfCanvas *canvas : m_canvases) {
-        const InkToolbar *island = canvas->inkToolbar();
-        if (widget == island || island->isAncestorOf(widget))
+        if (canvas->inkToolbar()->isAncestorOf(widget))
             return true;
     }
     return false;

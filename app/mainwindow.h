@@ -7,6 +7,7 @@
 #include "docs/workingcopy.h"
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
 #include <QSize>
 
@@ -172,6 +173,8 @@ private:
     void loadDocument(const QString &path, Kind kind, OpenDocument doc, const QJsonObject &packageInk,
                       const QList<PackageDamage> &damage, const QElapsedTimer &clock);
     void openWordDocument(const QString &path, const QElapsedTimer &clock);
+    // "用 Word 打开": the desktop's default program, unless that is this one.
+    void handWordDocumentOver(const QString &path);
     void onWordConverted(const WordConversionResult &result);
     bool confirmClose(int index);
     void removeDocument(int index);
@@ -239,4 +242,9 @@ private:
     bool m_wasMaximized = false;
     int m_zoomDepth = 0;
     int m_closeDirection = 0;
+    // The newest press on the window, any device: a canvas it brings to the
+    // front learns where its second tap would land.
+    QElapsedTimer m_pressClock;
+    qint64 m_lastPressMs = -1;                 // m_pressClock
+    QPointF m_lastPressGlobal;
 };

@@ -13,13 +13,13 @@
 #include "docs/package.h"
 #include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
+#include "platform/desktopwords.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 #include "system/settings.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,7 +31,6 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
 
 namespace {
 
@@ -197,10 +196,7 @@ void MainWindow::openPath(const QString &path)
 
 void MainWindow::openWordDocument(const QString &path, const QElapsedTimer &clock)
 {
-    const auto openElsewhere = [&path] {
-        logInfo(logOpen(), QStringLiteral("Word 文档交给系统默认程序：%1").arg(path));
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-    };
+    const auto openElsewhere = [this, &path] { handWordDocumentOver(path); };
     switch (wordOpenMode()) {
     case 2:
         openElsewhere();
@@ -241,9 +237,7 @@ void MainWindow::onWordConverted(const WordConversionResult &result)
     }
     if (!result.ok) {
         logInfo(logOpen(), QStringLiteral("Word 文档转换失败：%1（%2）").arg(path, result.error));
-        const QString hint = isWordDefaultForDocx()
-            ? QStringLiteral("Word 里可能有对话框或卡住的实例：请关闭所有 Word 窗口（或重启）后重试")
-            : QStringLiteral("请把 .docx 的默认程序设为 Word（设置 → 默认应用），或先用「用 Word 打开」");
+        const QString hint = conversionFailedHint(isWordDefaultForDocx());
         statusBar()->showMessage(QStringLiteral("转换失败：%1").arg(result.error) + QStringLiteral("。") + hint,
                                  12000);
         return;
@@ -564,17 +558,19 @@ void MainWindow::removeDocument(int index)
                 onTabCurrentChanged(next);
         }
     }
+    if (m_canvases.isEmpty()) {
+        m_current = nullptr;
+        // The home page comes in while the closed document is still in
+        // front: removed first, the stack would put the settings page there
+        // and the transition would slide that away instead.
+        if (!m_settingsShowing)
+            showHomePage();
+    }
     m_stack->removeWidget(closed);
     if (m_bound == closed)
         bind(nullptr);
-    if (m_canvases.isEmpty()) {
-        m_current = nullptr;
+    if (m_canvases.isEmpty())
         closed->closeDocument();
-        if (m_settingsShowing)
-            bind(nullptr);
-        else
-            showHomePage();
-    }
     delete closed;
 }
 

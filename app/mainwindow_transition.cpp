@@ -85,6 +85,9 @@ void MainWindow::transitionTo(QWidget *page, PdfCanvas *previous, int direction)
     // Only the canvas in front keeps its rendered tiles.
     if (previous && previous != page)
         previous->dropAllTiles();
+    // A tap that brought a document up may have a second tap coming.
+    if (auto *canvas = qobject_cast<PdfCanvas *>(page); canvas && page != current && m_lastPressMs >= 0)
+        canvas->expectTapEcho(m_lastPressGlobal, m_pressClock.elapsed() - m_lastPressMs);
     if (page == current)
         return;
     if (!animates || outgoing.isNull() || incoming.isNull() || page->size() != current->size()) {

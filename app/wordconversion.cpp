@@ -1,10 +1,14 @@
 #include "app/wordconversion.h"
 
+#include "app/uimetrics.h"
+
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +37,9 @@ WordConversions::WordConversions(QStatusBar *bar, QWidget *indicatorParent)
     m_cancel->setObjectName(QStringLiteral("wordCancel"));
     m_cancel->setToolTip(QStringLiteral("取消 Word 文档转换"));
     m_cancel->setCursor(Qt::PointingHandCursor);
+    // A finger must be able to hit it on a classroom board.
+    const int target = uiMetrics(m_cancel->font()).touchTarget;
+    m_cancel->setMinimumSize(std::max(target, m_cancel->sizeHint().width()), target);
     row->addWidget(m_progress);
     row->addWidget(m_cancel);
     m_indicator->hide();

@@ -4,6 +4,7 @@
 #include "app/uimetrics.h"
 #include "canvas/glyphs.h"
 #include "canvas/pdfcanvas.h"
+#include "ink/overlaykeys.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -313,7 +314,7 @@ bool PageGrid::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     case QEvent::KeyPress:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && panelTakesKey(this, watched)) {
             hide();
             return true;
         }

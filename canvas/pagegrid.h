@@ -39,6 +39,7 @@ public:
     int thumbnailCount() const { return int(m_thumbnails.size()); }
     qint64 thumbnailBytes() const { return m_thumbnailBytes; }
     bool hasThumbnail(int page) const { return m_thumbnails.contains(page); }
+    QSize thumbnailSize(int page) const { return m_thumbnails.value(page).size(); }
     int requestsInFlight() const { return int(m_requests.size()); }
     bool isFailed(int page) const { return m_failed.contains(page); }
     QScrollArea *scrollArea() const { return m_scroll; }
@@ -133,6 +134,7 @@ private:
     QHash<quint64, int> m_requests;                       // request id -> page
     QList<int> m_failed;
     bool m_pumpScheduled = false;
+    bool m_sizeWaitScheduled = false;
 };
 
 // One page of the grid: its thumbnail (or a placeholder) in a frame and the

@@ -88,8 +88,9 @@ void PageGrid::PageCell::paintContent(QPainter &painter, const QRectF &thumb)
         paintGlyph(painter, Glyph::PageGrid, square, t.textDisabled, 2);
         return;
     }
-    // Until the thumbnail arrives: a blank sheet of the page's shape.
-    QSizeF sheet = m_grid->m_canvas ? m_grid->m_canvas->pageSizePt(m_page) : QSizeF();
+    // Until the thumbnail arrives: a blank sheet of the page's shape, as far
+    // as the canvas knows it (reading it here would stall the thread).
+    QSizeF sheet = m_grid->m_canvas ? m_grid->m_canvas->heldPageSizePt(m_page) : QSizeF();
     if (sheet.isEmpty())
         sheet = thumb.size();
     QRectF target(QPointF(0, 0), sheet.scaled(thumb.size(), Qt::KeepAspectRatio));

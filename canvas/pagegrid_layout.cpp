@@ -21,11 +21,13 @@ void PageGrid::openGrid()
     restyle();
     const int count = m_canvas->pageCount();
     if (!m_aspectTaken) {
+        // Only a size already read counts: an estimate gives way to the real
+        // shape at the next opening.
         const int page = std::clamp(m_canvas->currentPage(), 0, count - 1);
-        const QSizeF pt = m_canvas->pageSizePt(page);
+        const QSizeF pt = m_canvas->heldPageSizePt(page);
         if (!pt.isEmpty()) {
             m_aspect = pt.height() / pt.width();
-            m_aspectTaken = true;
+            m_aspectTaken = m_canvas->isPageSizeRead(page);
         }
     }
     const QSize size = computeCellSize();
@@ -81,8 +83,9 @@ void PageGrid::layoutGrid()
                                   std::max(rows * (cellH + s) - s, 0));
         for (int i = 0; i < n; ++i)
             m_cells.at(i)->move((cellW + s) * (i % columns), (cellH + s) * (i / columns));
-        showCellsNearView();
     }
+    // A taller view with the same columns shows rows that were never shown.
+    showCellsNearView();
 
     // The card's hint is cached by the outer layout; both must see the new
     // scroll area size before the panel takes its size from them.

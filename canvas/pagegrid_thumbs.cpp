@@ -18,6 +18,7 @@ namespace {
 constexpr int kMaxInFlight = 2;
 constexpr int kMaxThumbnails = 80;
 constexpr qint64 kMaxThumbnailBytes = 8388608; // 8 MiB
+constexpr int kSizeWaitMs = 50;
 
 } // namespace
 
@@ -85,6 +86,7 @@ void PageGrid::pumpRequests()
     // One look at what is on screen serves the whole run.
     const QRect view = visibleContainerRect();
     const QSize requested(int(std::lround(m_metrics.thumbWidth * m_ratio)), 0);
+    QList<int> unsized;
     while (m_requests.size() < kMaxInFlight && !m_wanted.isEmpty()) {
         const int page = m_wanted.takeFirst();
         const PageCell *c = m_cells.value(page);
@@ -92,6 +94,12 @@ void PageGrid::pumpRequests()
         if (view.isEmpty() || !c || c->isHidden() || !view.intersects(c->geometry())
             || m_thumbnails.contains(page))
             continue;
+        // A thumbnail needs the page's shape; the canvas reads sizes in
+        // the background, and this thread never reads one for the grid.
+        if (!m_canvas->isPageSizeRead(page)) {
+            unsized.append(page);
+            continue;
+        }
         const quint64 id = m_canvas->requestThumbnail(page, requested);
         if (id == 0) {
             m_failed.append(page);
@@ -99,6 +107,16 @@ void PageGrid::pumpRequests()
             continue;
         }
         m_requests.insert(id, page);
+    }
+    if (!unsized.isEmpty()) {
+        m_wanted = unsized + m_wanted;
+        if (!m_sizeWaitScheduled) {
+            m_sizeWaitScheduled = true;
+            QTimer::singleShot(kSizeWaitMs, this, [this] {
+                m_sizeWaitScheduled = false;
+                pumpRequests();
+            });
+        }
     }
 }
 

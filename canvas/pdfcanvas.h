@@ -29,6 +29,7 @@ class QTabletEvent;
 class QWheelEvent;
 class QNativeGestureEvent;
 class QTouchEvent;
+class QShowEvent;
 class InkToolbar;
 
 // One open document's view and ink. Members are split over files by concern:
@@ -68,6 +69,10 @@ public:
     // Pages whose size has been read from the document (the rest are laid
     // out with an estimate until the background pass reaches them).
     int knownPageSizes() const { return m_knownSizes; }
+    // What the layout holds for a page now, never reading the document: its
+    // real size once read, else the estimate.
+    QSizeF heldPageSizePt(int page) const { return m_pageSizes.value(page); }
+    bool isPageSizeRead(int page) const { return m_sizeRead.value(page, false); }
     int currentPage() const;
     void goToPage(int page);
     QRectF pageRect(int page) const;                      // viewport
@@ -205,6 +210,10 @@ public:
     bool isPenDown() const { return m_penDown; }
     // Rate-limited "input" diagnostic line.
     void inputLog(const QString &message);
+    // A tap at globalPos, pressAgeMs ago, just brought this canvas to the
+    // front (a recent file, a tab): a pen or finger landing there again
+    // within the double-click interval is that tap's second half, not ink.
+    void expectTapEcho(const QPointF &globalPos, qint64 pressAgeMs);
 
     // ---- Ink toolbar island (ink/inktoolbar*.cpp) ----
     InkToolbar *inkToolbar() const { return m_inkToolbar; }
@@ -226,6 +235,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     // Plain mouse and tablet writing (ink/input_basic.cpp).
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -455,6 +465,9 @@ private:
     void startLockRelease();
     void setTouchLockHeld();
     void updateViewportCursor();
+    // The visible child widget (island chip, card, overview) at a viewport
+    // point, or none where the page shows.
+    QWidget *overlayAt(const QPoint &viewportPos) const;
     void onPointerPoll();
     bool handleTouchEvent(QTouchEvent *event);
     bool ignoreHandTouch(QTouchEvent *event);
@@ -485,12 +498,21 @@ private:
     bool m_glideCaught = false;
     bool m_penDown = false;
     qint64 m_penReleasedMs = -1;                          // m_clock; -1 never
-    // This touch sequence met the pen: it is a hand, inert until it ends.
+    // This touch sequence met the pen (a resting hand) or is the second tap
+    // of the tap that opened this page: inert until it ends.
     bool m_touchIgnored = false;
     static constexpr int kKeepStrokeBeforePinchMs = 250;
     qint64 m_touchStrokeBeganMs = 0;                      // m_clock
+    quint64 m_touchSampleTs = 0;                          // event time of the last writing sample
     TouchInput::PinchState m_pinch;
     TouchInput::PalmState m_palmState;
+    // Whether a pen or finger press at globalPos is the second tap of the
+    // tap that brought this canvas up; the first press after it decides.
+    bool takeTapEcho(const QPointF &globalPos);
+    qint64 m_echoUntilMs = -1;                            // m_clock; -1 none expected
+    QPointF m_echoAt;                                     // global
+    qint64 m_ownClickMs = -1;                             // m_clock; last left press here
+    bool m_penEcho = false;                               // this pen gesture is such a tap
     bool m_moveDrag = false;
     QPointF m_moveLast;
     QPoint m_pollPoint;

@@ -69,12 +69,7 @@ InkToolbar::InkToolbar(PdfCanvas *canvas)
     , m_canvas(canvas)
 {
     setObjectName(QStringLiteral("inkToolbar"));
-    // Presses, touches and pen taps on the island are the island's: none
-    // reaches the viewport, so none can ink. Unaccepted touch and pen input
-    // comes back as mouse events, which the buttons click on.
-    setAttribute(Qt::WA_NoMousePropagation);
     setFocusPolicy(Qt::NoFocus);
-    setCursor(Qt::OpenHandCursor);
     setFont(scaledFont(canvas->font(), 1.06, 600));
     m_metrics = uiMetrics(font(), 0.8, m_style == Compact);
     const UiMetrics &m = m_metrics;
@@ -83,6 +78,13 @@ InkToolbar::InkToolbar(PdfCanvas *canvas)
     m_layout->setContentsMargins(m.gapL, m.gapL, m.gapL, m.gapL);
     m_chip = new QFrame(this);
     m_chip->setObjectName(QStringLiteral("inkChip"));
+    // Presses, touches and pen taps on the chip are the island's: none
+    // reaches the viewport, so none can ink. Unaccepted touch and pen input
+    // comes back as mouse events, which the buttons click on. The margin
+    // around the chip only holds its shadow: input there goes on to the page.
+    m_chip->setAttribute(Qt::WA_NoMousePropagation);
+    m_chip->setCursor(Qt::OpenHandCursor);
+    m_chip->installEventFilter(this);
     m_layout->addWidget(m_chip);
     m_chipLayout = new QHBoxLayout(m_chip);
     m_chipLayout->setContentsMargins(m.gapXs, m.gapXs, m.gapXs, m.gapXs);

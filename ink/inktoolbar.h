@@ -77,6 +77,9 @@ public:
     // Host x of the island's right edge, held while folding.
     int pinnedRight() const { return m_pinnedRight; }
     const UiMetrics &metrics() const { return m_metrics; }
+    // Whether hostPos (host pixels) lies on the visible chip, not in the
+    // shadow margin around it, which belongs to the page.
+    bool chipContains(const QPoint &hostPos) const;
 
     QToolButton *button(Button which) const;
     ToolIndicator *toolIndicator() const { return m_indicator; }
@@ -106,9 +109,6 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     // ---- Buttons, cards and sync (ink/inktoolbar.cpp) ----
@@ -135,6 +135,8 @@ private:
     void fitToContents();
     int bottomGap() const;
     bool buttonEvent(QAbstractButton *button, QEvent *event);
+    // A press on the chip's background, or on a disabled button, drags at once.
+    bool backgroundEvent(QWidget *target, QEvent *event);
     void beginDrag(const QPoint &grabOffset, QAbstractButton *button);
     void dragTo(const QPointF &globalPos);
     void endDrag();

@@ -12,10 +12,11 @@
 
 #include <algorithm>
 
-// Placement and dragging. The island is dragged by its background at once,
-// or by a button once the pointer has travelled the platform's drag
-// distance; a drag never clicks, and since no press on the island reaches
-// the viewport, never inks.
+// Placement and dragging. The island is dragged by its chip's background
+// (or a disabled button) at once, or by a button once the pointer has
+// travelled the platform's drag distance; a drag never clicks, and since no
+// press on the chip reaches the viewport, never inks. The shadow margin
+// around the chip is the page's: presses there pass through.
 
 namespace {
 
@@ -102,13 +103,18 @@ void InkToolbar::moveBy(const QPoint &delta)
     raise();
 }
 
+bool InkToolbar::chipContains(const QPoint &hostPos) const
+{
+    return isVisible() && m_chip->geometry().translated(pos()).contains(hostPos);
+}
+
 void InkToolbar::beginDrag(const QPoint &grabOffset, QAbstractButton *button)
 {
     m_dragging = true;
     m_dragArmed = false;
     m_grabOffset = grabOffset;
     m_dragButton = button;
-    setCursor(Qt::ClosedHandCursor);
+    m_chip->setCursor(Qt::ClosedHandCursor);
     if (button) {
         // The press becomes a drag: the button lets go without clicking.
         button->setDown(false);
@@ -129,7 +135,7 @@ void InkToolbar::endDrag()
 {
     m_dragging = false;
     m_dragArmed = false;
-    setCursor(Qt::OpenHandCursor);
+    m_chip->setCursor(Qt::OpenHandCursor);
     if (m_dragButton) {
         m_dragButton->setDown(false);
         m_dragButton->setCursor(Qt::PointingHandCursor);
@@ -137,32 +143,37 @@ void InkToolbar::endDrag()
     m_dragButton = nullptr;
 }
 
-void InkToolbar::mousePressEvent(QMouseEvent *event)
+bool InkToolbar::backgroundEvent(QWidget *target, QEvent *event)
 {
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (mouse->button() == Qt::LeftButton)
+            beginDrag(target->mapTo(this, mouse->position().toPoint()), nullptr);
+        break;
+    case QEvent::MouseMove:
+        if (m_dragging && !m_dragButton)
+            dragTo(mouse->globalPosition());
+        break;
+    case QEvent::MouseButtonRelease:
+        if (mouse->button() == Qt::LeftButton && m_dragging && !m_dragButton)
+            endDrag();
+        break;
+    default:
+        break;
+    }
+    // Nothing on the chip goes on to the page.
     event->accept();
-    if (event->button() == Qt::LeftButton)
-        beginDrag(event->position().toPoint(), nullptr);
-}
-
-void InkToolbar::mouseMoveEvent(QMouseEvent *event)
-{
-    event->accept();
-    if (m_dragging)
-        dragTo(event->globalPosition());
-}
-
-void InkToolbar::mouseReleaseEvent(QMouseEvent *event)
-{
-    event->accept();
-    if (event->button() == Qt::LeftButton && m_dragging)
-        endDrag();
+    return true;
 }
 
 bool InkToolbar::buttonEvent(QAbstractButton *button, QEvent *event)
 {
-    // A disabled button is background: its press reaches the island itself.
-    if (!button->isEnabled())
-        return false;
+    // A disabled button is background (Qt's own handling would swallow the
+    // press). One that turns disabled under a drag it started keeps that drag.
+    if (!button->isEnabled() && m_dragButton != button)
+        return backgroundEvent(button, event);
     auto *mouse = static_cast<QMouseEvent *>(event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -210,6 +221,17 @@ bool InkToolbar::eventFilter(QObject *watched, QEvent *event)
         if (event->type() == QEvent::Resize)
             reposition();
         return QWidget::eventFilter(watched, event);
+    }
+    if (watched == m_chip) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            return backgroundEvent(m_chip, event);
+        default:
+            return QWidget::eventFilter(watched, event);
+        }
     }
     auto *b = qobject_cast<QAbstractButton *>(watched);
     if (!b)

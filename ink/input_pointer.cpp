@@ -1,6 +1,7 @@
 #include "canvas/pdfcanvas.h"
 
 #include "ink/canvasmessagefilter.h"
+#include "ink/inktoolbar.h"
 #include "system/diaglog.h"
 
 #include <QApplication>
@@ -10,8 +11,11 @@
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QStyleHints>
 #include <QTabletEvent>
 #include <QTimer>
+
+#include <cmath>
 
 // Pen, mouse and the viewport's other events. Touch and pen input take the
 // canvas for themselves (touchLock) and keep it 250 ms past their end, so the
@@ -91,11 +95,20 @@ void PdfCanvas::updateViewportCursor()
     case InkTool::Eraser:
         break;
     }
-    const QPoint local = v->mapFromGlobal(QCursor::pos());
-    QWidget *child = v->childAt(local);
-    const bool childUnder = child && child->isVisible();
+    const bool childUnder = overlayAt(v->mapFromGlobal(QCursor::pos())) != nullptr;
     const bool ringVisible = eraserIndicatorRadius() > 0;
     v->setCursor(ringVisible && !childUnder ? Qt::BlankCursor : Qt::PointingHandCursor);
+}
+
+QWidget *PdfCanvas::overlayAt(const QPoint &viewportPos) const
+{
+    QWidget *child = viewport()->childAt(viewportPos);
+    if (!child || !child->isVisible())
+        return nullptr;
+    // The island's shadow margin is part of the page.
+    if (child == m_inkToolbar && !m_inkToolbar->chipContains(viewportPos))
+        return nullptr;
+    return child;
 }
 
 void PdfCanvas::onPointerPoll()
@@ -125,6 +138,30 @@ void PdfCanvas::onPointerPoll()
         setHoverPoint(p, true);
     else if (!inside && m_hoverShown)
         setHoverPoint(m_hoverPoint, false);
+}
+
+void PdfCanvas::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    // A double click now needs a first click on this page as it is shown.
+    m_ownClickMs = -1;
+}
+
+void PdfCanvas::expectTapEcho(const QPointF &globalPos, qint64 pressAgeMs)
+{
+    m_echoUntilMs = m_clock.elapsed() - pressAgeMs + QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    m_echoAt = globalPos;
+}
+
+bool PdfCanvas::takeTapEcho(const QPointF &globalPos)
+{
+    if (m_echoUntilMs < 0)
+        return false;
+    const QPointF d = globalPos - m_echoAt;
+    const bool echo = m_clock.elapsed() <= m_echoUntilMs
+            && std::hypot(d.x(), d.y()) <= QGuiApplication::styleHints()->touchDoubleTapDistance();
+    m_echoUntilMs = -1;
+    return echo;
 }
 
 void PdfCanvas::mousePressEvent(QMouseEvent *event)
@@ -231,19 +268,29 @@ bool PdfCanvas::handleTabletEvent(QTabletEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::TabletPress:
+        m_penEcho = takeTapEcho(event->globalPosition());
+        if (m_penEcho) {
+            inputLog(QStringLiteral("pen press ignored (second tap of a tap that opened this page)"));
+            break;
+        }
         stopFling();
         penPress(event);
         break;
     case QEvent::TabletMove:
-        if (m_penDown && lifted)
+        // A hovering pen (no button) after a lost release gives the canvas back.
+        if (m_penEcho && lifted)
+            m_penEcho = false;
+        else if (m_penDown && lifted)
             penRelease(event->position());
         else if (m_penDown && gestureFrom(StrokeOrigin::Pen))
             addStrokePoint(event->position(), 1.0);
-        else if (!m_penDown && (event->buttons() & Qt::LeftButton))
+        else if (!m_penDown && !m_penEcho && (event->buttons() & Qt::LeftButton))
             penPress(event); // still on the glass after its hold ended: it writes on
         break;
     case QEvent::TabletRelease:
-        if (m_penDown)
+        if (m_penEcho)
+            m_penEcho = false;
+        else if (m_penDown)
             penRelease(event->position());
         break;
     default:
@@ -331,8 +378,23 @@ bool PdfCanvas::viewportEvent(QEvent *event)
             event->accept();
             return true;
         }
-        if (event->type() == QEvent::MouseButtonDblClick) {
-            // The second press of a double click begins a stroke like any other.
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_echoUntilMs = -1;
+            m_ownClickMs = m_clock.elapsed();
+        } else if (event->type() == QEvent::MouseButtonDblClick) {
+            // The second press of a double click begins a stroke like any
+            // other, but only when the first click was ours: one that opened
+            // this page elsewhere leaves no dot here.
+            const bool ownFirst = m_ownClickMs >= 0
+                    && m_clock.elapsed() - m_ownClickMs
+                            <= QGuiApplication::styleHints()->mouseDoubleClickInterval();
+            m_echoUntilMs = -1;
+            m_ownClickMs = -1;
+            if (!ownFirst) {
+                inputLog(QStringLiteral("double click ignored (first click landed elsewhere)"));
+                event->accept();
+                return true;
+            }
             mousePressEvent(mouse);
             return true;
         }

@@ -120,7 +120,13 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
         m_touchSequence = true;
         m_touchHistory.clear();
         m_factorAverage.primed = false;
-        m_touchIgnored = penOwnsInk();
+        // The second tap of a double tap whose first tap opened this page
+        // is as inert as a resting hand.
+        const bool echo = !event->points().isEmpty()
+                && takeTapEcho(event->points().constFirst().globalPosition());
+        if (echo)
+            inputLog(QStringLiteral("touch ignored (second tap of a tap that opened this page)"));
+        m_touchIgnored = penOwnsInk() || echo;
     } else if (m_penDown) {
         m_touchIgnored = true;
     }
@@ -145,8 +151,7 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
     // A touch on the island or a palette card is theirs, never ink.
     if (!m_drawing && !m_erasing && !m_palmActive && !m_pinch.active && !m_moveDrag) {
         for (const QPointF &p : active.points) {
-            QWidget *child = viewport()->childAt(p.toPoint());
-            if (child && child->isVisible()) {
+            if (overlayAt(p.toPoint())) {
                 m_touchLock = true;
                 startLockRelease();
                 event->accept();
@@ -234,6 +239,15 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
         const double reference = m_palmState.calibrated ? m_palmState.reference : 0;
         const double f = touchWidthFactor(contactSizes(active), c.point, reference,
                                           m_factorAverage);
+        const auto beginTouchStroke = [&] {
+            const double r = m_tool == InkTool::Eraser
+                    ? InkErase::fingerRadius(active.sizes, m_eraserRadius)
+                    : 0;
+            setStrokeOrigin(StrokeOrigin::Touch);
+            m_touchStrokeBeganMs = m_clock.elapsed();
+            beginStroke(smoothTouchSample(m_touchHistory, c.point), EraseRequest::ByTool, f, r);
+            m_touchWrote = m_touchWrote || m_drawing;
+        };
         if (begin) {
             m_lockReleaseTimer->stop();
             m_touchLock = false;
@@ -243,22 +257,29 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
             } else if (m_glideCaught) {
                 m_touchLock = true;
             } else {
-                const double r = m_tool == InkTool::Eraser
-                        ? InkErase::fingerRadius(active.sizes, m_eraserRadius)
-                        : 0;
-                setStrokeOrigin(StrokeOrigin::Touch);
-                m_touchStrokeBeganMs = m_clock.elapsed();
-                beginStroke(smoothTouchSample(m_touchHistory, c.point), EraseRequest::ByTool, f, r);
-                m_touchWrote = m_touchWrote || m_drawing;
+                beginTouchStroke();
             }
         } else if (!m_touchLock) {
             if (m_tool == InkTool::Move) {
                 moveDrag(c.point);
+            } else if (gestureFrom(StrokeOrigin::Touch) && !m_touchHistory.isEmpty()
+                       && isFingerJump(m_touchHistory.constLast(), c.point,
+                                       qint64(event->timestamp()) - qint64(m_touchSampleTs))) {
+                // The writing contact leapt (another contact took its place):
+                // what was written ends where it was, and writing goes on here.
+                inputLog(QStringLiteral("touch jump: stroke split"));
+                if (m_drawing)
+                    addStrokePoint(m_touchHistory.constLast(), 1.0);
+                commitStroke();
+                m_touchHistory.clear();
+                m_factorAverage.primed = false;
+                beginTouchStroke();
             } else if (gestureFrom(StrokeOrigin::Touch)) {
                 addStrokePoint(smoothTouchSample(m_touchHistory, c.point), f);
                 m_touchWrote = m_touchWrote || m_drawing;
             }
         }
+        m_touchSampleTs = event->timestamp();
     }
 
     event->accept();

@@ -2,6 +2,8 @@
 
 #include "app/theme.h"
 #include "canvas/pdfcanvas.h"
+#include "ink/inktoolbar.h"
+#include "ink/overlaykeys.h"
 
 #include <QApplication>
 #include <QEasingCurve>
@@ -246,7 +248,12 @@ bool PaletteCard::isOutside(const QPointF &globalPos) const
     const QPoint p = globalPos.toPoint();
     if (rect().contains(mapFromGlobal(p)))
         return false;
-    return !(m_anchor && m_anchor->isVisible() && m_anchor->rect().contains(m_anchor->mapFromGlobal(p)));
+    if (!m_anchor || !m_anchor->isVisible())
+        return true;
+    // The island's shadow margin is the page's: a press there is outside.
+    if (const auto *island = qobject_cast<const InkToolbar *>(m_anchor.data()); island && island->parentWidget())
+        return !island->chipContains(island->parentWidget()->mapFromGlobal(p));
+    return !m_anchor->rect().contains(m_anchor->mapFromGlobal(p));
 }
 
 bool PaletteCard::eventFilter(QObject *watched, QEvent *event)
@@ -269,13 +276,13 @@ bool PaletteCard::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::ShortcutOverride:
         // An Escape shortcut elsewhere (leaving full screen) must wait for the card.
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && panelTakesKey(this, watched)) {
             event->accept();
             return true;
         }
         break;
     case QEvent::KeyPress:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && panelTakesKey(this, watched)) {
             hide();
             return true;
         }

@@ -97,28 +97,30 @@ TouchClass palm(double radius)
     return c;
 }
 
-// Size rule: decides from contact sizes when they are decisive; false means
-// "fall through to the cluster rule".
-bool classifyBySize(const QVector<QPointF> &points, const QVector<double> &sizes,
-                    PalmState &state, PalmSwitch palmSwitch, TouchClass *out)
+// The smallest usable contact size of a frame, 0 when there is none.
+double smallestSize(const QVector<double> &sizes)
 {
-    constexpr double kCalibrationLimit = 2.2;
-    constexpr double kEnterFactor = 2.2;
-    constexpr double kStayFactor = 1.6;
-    constexpr int kEntryFrames = 2;
-
     double e = 0;
     for (double s : sizes) {
         s = usableSize(s);
         if (s > 0 && (e == 0 || s < e))
             e = s;
     }
-    if (e == 0)
-        return false;
-    if (!state.calibrated || e <= kCalibrationLimit * state.reference)
-        calibrate(state, e);
+    return e;
+}
 
-    const double threshold = state.reference * (state.active ? kStayFactor : kEnterFactor);
+// Size rule: decides from contact sizes when they are decisive; false means
+// "fall through to the cluster rule". e is the frame's smallest size; before
+// any calibration it stands in for the finger size.
+bool classifyBySize(const QVector<QPointF> &points, const QVector<double> &sizes, double e,
+                    PalmState &state, PalmSwitch palmSwitch, TouchClass *out)
+{
+    constexpr double kEnterFactor = 2.2;
+    constexpr double kStayFactor = 1.6;
+    constexpr int kEntryFrames = 2;
+
+    const double reference = state.calibrated ? state.reference : e;
+    const double threshold = reference * (state.active ? kStayFactor : kEnterFactor);
     QVector<int> palms;
     QVector<int> fingers;
     for (int i = 0; i < sizes.size(); ++i)
@@ -175,9 +177,11 @@ TouchClass classifyByClusters(const QVector<QPointF> &points, PalmState &state,
             else
                 othersSingle = false;
         }
-        // A resting hand and separate single fingers: the fingers write.
+        // A resting hand and one separate finger: the finger writes. With
+        // two or more single contacts beside the hand there is no one place
+        // to write (their midpoint is nobody's), nor a pair to pinch with.
         if (hands == 1 && othersSingle)
-            return write(meanOf(points, singles));
+            return singles.size() == 1 ? write(points.at(singles.first())) : idle();
         return pinch();
     }
 
@@ -316,12 +320,17 @@ TouchClass classifyTouch(const QVector<QPointF> &points, const QVector<double> &
         state.reset();
         return TouchClass();
     }
-    if (sized) {
-        TouchClass bySize;
-        if (classifyBySize(points, sizes, state, palmSwitch, &bySize))
-            return bySize;
-    }
-    return classifyByClusters(points, state, palmSwitch);
+    const double e = sized ? smallestSize(sizes) : 0.0;
+    TouchClass c;
+    if (e <= 0 || !classifyBySize(points, sizes, e, state, palmSwitch, &c))
+        c = classifyByClusters(points, state, palmSwitch);
+    // Only a writing frame teaches the finger size: a resting hand's
+    // smallest contact would raise the reference until the hand passed
+    // for fingers.
+    constexpr double kCalibrationLimit = 2.2;
+    if (c.write && e > 0 && (!state.calibrated || e <= kCalibrationLimit * state.reference))
+        calibrate(state, e);
+    return c;
 }
 
 double smoothPalmRadius(PalmState &state, double raw, QPointF centroid)
@@ -367,6 +376,17 @@ bool palmLikeStart(const ActiveContacts &contacts, const PalmState &state)
         return false;
     return std::all_of(contacts.sizes.cbegin(), contacts.sizes.cend(),
                        [&](double s) { return s >= kPalmFactor * state.reference; });
+}
+
+bool isFingerJump(QPointF from, QPointF to, qint64 elapsedMs)
+{
+    // A quick flick on a large board covers a few pixels per millisecond;
+    // the floor lets through samples the system delivers in a batch.
+    constexpr double kFloorPx = 96;
+    constexpr double kPxPerMs = 4;
+    constexpr qint64 kLongestGapMs = 1000;
+    const double gap = double(std::clamp<qint64>(elapsedMs, 0, kLongestGapMs));
+    return finite(from) && finite(to) && distance(from, to) > kFloorPx + kPxPerMs * gap;
 }
 
 void pinchBegin(PinchState &state, QPointF p0, QPointF p1)

@@ -91,6 +91,11 @@ double smoothPalmRadius(PalmState &state, double raw, QPointF centroid);
 // Whether a touch sequence starts as a palm (only such a sequence may palm-erase).
 bool palmLikeStart(const ActiveContacts &contacts, const PalmState &state);
 
+// Whether one writing contact moved from one sample to the next (elapsedMs
+// apart, 0 when unknown) farther than a finger can: a contact id swap or a
+// ghost taking over, which must not draw a line across the page.
+bool isFingerJump(QPointF from, QPointF to, qint64 elapsedMs);
+
 // Two-finger pinch and pan filter.
 struct PinchState
 {

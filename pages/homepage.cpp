@@ -7,6 +7,7 @@
 #include "platform/username.h"
 #include "system/settings.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QScrollArea>
 #include <QTimer>
+#include <QTouchEvent>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -249,9 +251,66 @@ void HomePage::onChecked(const QString &path, bool exists)
             row->setMissing(!exists);
     }
     if (!m_pendingOpen.isEmpty() && m_pendingOpen == path) {
-        m_pendingOpen.clear();
+        setPendingOpen(QString());
         actOnRow(path, exists);
     }
+}
+
+void HomePage::setPendingOpen(const QString &path)
+{
+    if (path == m_pendingOpen)
+        return;
+    if (m_pendingOpen.isEmpty())
+        qApp->installEventFilter(this);
+    else if (path.isEmpty())
+        qApp->removeEventFilter(this);
+    m_pendingOpen = path;
+    for (RecentRow *row : rows())
+        row->setWaiting(!path.isEmpty() && row->path() == path);
+}
+
+bool HomePage::isOnPendingRow(const QPointF &globalPos) const
+{
+    for (RecentRow *row : rows()) {
+        if (row->path() == m_pendingOpen && row->isVisible()
+            && row->rect().contains(row->mapFromGlobal(globalPos).toPoint()))
+            return true;
+    }
+    return false;
+}
+
+bool HomePage::eventFilter(QObject *watched, QEvent *event)
+{
+    bool elsewhere = false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        elsewhere = true;
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::TabletPress:
+        elsewhere = !isOnPendingRow(static_cast<QSinglePointEvent *>(event)->globalPosition());
+        break;
+    case QEvent::TouchBegin: {
+        const auto &points = static_cast<QTouchEvent *>(event)->points();
+        elsewhere = std::any_of(points.cbegin(), points.cend(),
+                                [this](const QEventPoint &p) { return !isOnPendingRow(p.globalPosition()); });
+        break;
+    }
+    default:
+        break;
+    }
+    if (elsewhere)
+        setPendingOpen(QString());
+    return QWidget::eventFilter(watched, event);
+}
+
+void HomePage::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A lesson or the settings page came to the front: a late answer must
+    // not open a file or warn over it.
+    setPendingOpen(QString());
 }
 
 void HomePage::openRow(const QString &path)
@@ -262,10 +321,10 @@ void HomePage::openRow(const QString &path)
     probe->waitFor({path}, kClickWaitMs);
     bool exists = false;
     if (!probe->answer(path, &exists)) {
-        m_pendingOpen = path;
+        setPendingOpen(path);
         return;
     }
-    m_pendingOpen.clear();
+    setPendingOpen(QString());
     actOnRow(path, exists);
 }
 
@@ -360,6 +419,7 @@ void HomePage::applyTheme()
             "QLabel#homeRecentMissing { color: %8; text-decoration: line-through; }"
             "QLabel#homeRecentMissingDir { color: %8; }"
             "QLabel#homeRecentNote { color: %12; }"
+            "QLabel#homeRecentWaiting { color: %3; }"
             "QLabel#homeRecentEmpty { color: %3; }")
             .arg(cssColor(t.desk), cssColor(t.text), cssColor(t.textMuted), cssColor(t.accent),
                  cssColor(t.onAccent), cssColor(t.accentHover), cssColor(t.hover), cssColor(t.textDisabled),

@@ -47,6 +47,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    // While a tap waits for its file, any other press or key drops it.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void openRow(const QString &path);
@@ -56,6 +59,8 @@ private:
     void clearAll();
     void pickQuote();
     void onChecked(const QString &path, bool exists);
+    void setPendingOpen(const QString &path);
+    bool isOnPendingRow(const QPointF &globalPos) const;
     void updateColumnWidth();
 
     std::function<QDateTime()> m_clock;
@@ -69,6 +74,6 @@ private:
     QVBoxLayout *m_list = nullptr;
     QTimer *m_greetingTimer = nullptr;
     // A tap on a row whose file is still being looked for opens (or asks)
-    // once the answer comes.
+    // once the answer comes, unless the teacher has moved on meanwhile.
     QString m_pendingOpen;
 };

@@ -114,12 +114,24 @@ void RecentRow::setMissing(bool missing)
     restyle();
 }
 
+void RecentRow::setWaiting(bool waiting)
+{
+    if (m_waiting == waiting)
+        return;
+    m_waiting = waiting;
+    setCursor(waiting ? Qt::BusyCursor : Qt::PointingHandCursor);
+    restyle();
+}
+
 void RecentRow::restyle()
 {
     m_name->setObjectName(m_missing ? QStringLiteral("homeRecentMissing") : QStringLiteral("homeRecentName"));
     m_dir->setObjectName(m_missing ? QStringLiteral("homeRecentMissingDir") : QStringLiteral("homeRecentDir"));
-    m_note->setVisible(m_missing);
-    for (QWidget *label : {static_cast<QWidget *>(m_name), static_cast<QWidget *>(m_dir)}) {
+    m_note->setObjectName(m_waiting ? QStringLiteral("homeRecentWaiting") : QStringLiteral("homeRecentNote"));
+    m_note->setText(m_waiting ? QStringLiteral("正在查找文件…") : QStringLiteral("文件不存在"));
+    m_note->setVisible(m_missing || m_waiting);
+    for (QWidget *label : {static_cast<QWidget *>(m_name), static_cast<QWidget *>(m_dir),
+                           static_cast<QWidget *>(m_note)}) {
         label->style()->unpolish(label);
         label->style()->polish(label);
     }
@@ -145,4 +157,9 @@ void RecentRow::mouseReleaseEvent(QMouseEvent *event)
     m_pressed = false;
     if (wasPressed && rect().contains(event->position().toPoint()) && m_open)
         m_open();
+}
+
+void RecentRow::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
 }

@@ -33,6 +33,9 @@ public:
     bool isMissing() const { return m_missing; }
     // A late answer of the existence check restyles the row.
     void setMissing(bool missing);
+    // A tap taken while the file is still being looked for.
+    void setWaiting(bool waiting);
+    bool isWaiting() const { return m_waiting; }
     QPushButton *removeButton() const { return m_remove; }
 
     // Text fit to show: control characters (a newline in a hand-edited
@@ -42,12 +45,15 @@ public:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // A double click is one tap: its second click opens nothing again.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     void restyle();
 
     QString m_path;
     bool m_missing = false;
+    bool m_waiting = false;
     bool m_pressed = false;
     std::function<void()> m_open;
     ElidedLabel *m_name = nullptr;

@@ -36,6 +36,8 @@ public:
     void applyTheme();
     // Re-reads every control and status text from the store.
     void refresh();
+    // The colour-mode row's text, which follows the desktop in mode 0.
+    void refreshThemeStatus();
     void showCategory(int index);
     int currentCategory() const;
     RailPane *rail() const { return m_rail; }
@@ -96,6 +98,7 @@ private:
     bool reportWrite(bool ok, const QString &error, const QString &title = QString());
     void refreshStatusTexts();
     void onUpdateFinished(const UpdateCheck::Result &result);
+    void onRegistered(bool ok, const QString &error);
     void updateRailFold();
 
     RailPane *m_rail = nullptr;
@@ -125,6 +128,7 @@ private:
     QPushButton *m_openLogDir = nullptr;
     QLabel *m_updateStatus = nullptr;
     QPushButton *m_checkUpdate = nullptr;
+    QPushButton *m_registerButton = nullptr;
 
     UpdateCheck::Checker *m_checker = nullptr;
     QUrl m_releasePage; // held after a newer release was found

@@ -3,8 +3,10 @@
 #include "app/theme.h"
 #include "docs/wordconvert.h"
 #include "pages/settingspage_controls.h"
+#include "platform/desktopwords.h"
 #include "platform/fileassoc.h"
 #include "system/diaglog.h"
+#include "system/offthread.h"
 #include "system/settings.h"
 #include "system/wordreminder.h"
 
@@ -56,7 +58,7 @@ void SettingsPage::refresh()
     refreshStatusTexts();
 }
 
-void SettingsPage::refreshStatusTexts()
+void SettingsPage::refreshThemeStatus()
 {
     switch (themeMode()) {
     case 1: m_themeStatus->setText(QStringLiteral("已固定为浅色")); break;
@@ -65,6 +67,11 @@ void SettingsPage::refreshStatusTexts()
         m_themeStatus->setText(systemPrefersDark() ? QStringLiteral("当前跟随系统：深色")
                                                    : QStringLiteral("当前跟随系统：浅色"));
     }
+}
+
+void SettingsPage::refreshStatusTexts()
+{
+    refreshThemeStatus();
 
     const QString saveDir = defaultSavePath();
     m_saveDirStatus->setText((saveDir.isEmpty() ? QStringLiteral("跟随源文件所在目录（默认）") : saveDir)
@@ -74,7 +81,7 @@ void SettingsPage::refreshStatusTexts()
     const QString soffice = findSoffice();
     m_sofficeStatus->setText(
         soffice.isEmpty()
-            ? QStringLiteral("未检测到。可下载 LibreOffice（或便携版）后用「选择 soffice.exe…」指定；也可把便携版解压到程序目录的 libreoffice\\ 下。")
+            ? sofficeMissingText()
             : QStringLiteral("已检测到：%1").arg(soffice));
     m_clearSoffice->setEnabled(!libreOfficePath().isEmpty());
 
@@ -245,14 +252,13 @@ void SettingsPage::onRestoreWordNag()
 void SettingsPage::onChooseSoffice()
 {
     const QString stored = libreOfficePath();
-    const QString chosen = chooseWithDialog(this, QStringLiteral("选择 LibreOffice 的 soffice.exe"),
+    const QString chosen = chooseWithDialog(this, sofficeChooseTitle(),
                                             stored.isEmpty() ? QString() : QFileInfo(stored).absolutePath(),
                                             QFileDialog::ExistingFile, sofficeFileFilter());
     if (chosen.isEmpty())
         return;
     if (QFileInfo(chosen).fileName().compare(sofficeFileName(), Qt::CaseInsensitive) != 0) {
-        QMessageBox::warning(this, QStringLiteral("选择失败"),
-                             QStringLiteral("请选择 LibreOffice 的 soffice.exe，通常位于 program 目录下"));
+        QMessageBox::warning(this, QStringLiteral("选择失败"), sofficeWrongFileText());
         return;
     }
     QString error;
@@ -274,6 +280,9 @@ void SettingsPage::onOpenSofficePage()
 
 void SettingsPage::onRegisterPdf()
 {
+    // A registration already running answers for this tap too.
+    if (!m_registerButton->isEnabled())
+        return;
     ForeignFiles foreign = ForeignFiles::Keep;
     const QStringList others = foreignAssociationFiles();
     if (!others.isEmpty()) {
@@ -286,24 +295,44 @@ void SettingsPage::onRegisterPdf()
             return;
         foreign = ForeignFiles::Replace;
     }
-    QString error;
-    if (!registerFileAssociations(&error, foreign)) {
+    // The desktop's database tools may take seconds each: they run beside
+    // the event loop, and the button says so meanwhile.
+    m_registerButton->setEnabled(false);
+    m_registerButton->setText(QStringLiteral("正在注册…"));
+    struct Outcome
+    {
+        bool ok = false;
+        QString error;
+    };
+    runOffThread<Outcome>(
+        this,
+        [foreign] {
+            Outcome outcome;
+            outcome.ok = registerFileAssociations(&outcome.error, foreign);
+            return outcome;
+        },
+        [this](const Outcome &outcome) { onRegistered(outcome.ok, outcome.error); });
+}
+
+void SettingsPage::onRegistered(bool ok, const QString &error)
+{
+    m_registerButton->setEnabled(true);
+    m_registerButton->setText(QStringLiteral("注册…"));
+    if (!ok) {
         QMessageBox::warning(this, QStringLiteral("设置失败"), error);
         return;
     }
     QMessageBox box(QMessageBox::Information, QStringLiteral("已注册为打开方式"),
                     QStringLiteral("已把本程序注册为 PDF、批注包 (.dpz) 以及 Word 文档 (.docx/.doc) 的打开方式。"),
                     QMessageBox::NoButton, this);
-    box.setInformativeText(QStringLiteral(
-        "Windows 不允许程序直接抢占默认应用，需要你手动确认：\n接下来打开「默认应用」设置，在 .pdf（以及 .dpz）里选择「青简批注」。\n\n"
-        "Word 文档只注册为「打开方式」候选，默认仍由 Word 打开；\n需要时可右键 .docx / .doc →「打开方式」选择本程序。\n\n"
-        "确认后，双击任意 PDF 或 .dpz 批注包都会用本程序打开。"));
-    // Without a default-apps page on this desktop the box stands alone.
-    QPushButton *open = hasDefaultAppsSettings() ? box.addButton(QStringLiteral("打开设置"), QMessageBox::AcceptRole) : nullptr;
-    box.addButton(QStringLiteral("稍后"), QMessageBox::RejectRole);
+    // Only a page that sets a default per file type earns the button.
+    const bool settingsPage = hasDefaultAppsSettings();
+    box.setInformativeText(registrationAdvice(settingsPage));
+    QPushButton *open = settingsPage ? box.addButton(QStringLiteral("打开设置"), QMessageBox::AcceptRole) : nullptr;
+    box.addButton(settingsPage ? QStringLiteral("稍后") : QStringLiteral("知道了"), QMessageBox::RejectRole);
     box.exec();
-    if (open && box.clickedButton() == open)
-        openDefaultAppsSettings();
+    if (open && box.clickedButton() == open && !openDefaultAppsSettings())
+        emit statusMessage(QStringLiteral("无法打开系统设置"));
 }
 
 void SettingsPage::onCheckUpdate()

@@ -3,6 +3,7 @@
 #include "app/uimetrics.h"
 #include "pages/settingspage_chrome.h"
 #include "pages/settingspage_controls.h"
+#include "platform/desktopwords.h"
 
 #include <QButtonGroup>
 #include <QDesktopServices>
@@ -133,7 +134,7 @@ void SettingsPage::buildGeneral(QVBoxLayout *column)
 {
     addSection(column, QStringLiteral("启动"));
     m_autoStart = makeSwitch(QStringLiteral("autoStartSwitch"), QString());
-    addRow(addCard(column), Glyph::Redo, QStringLiteral("开机自动启动"), QStringLiteral("登录 Windows 后自动打开本程序"),
+    addRow(addCard(column), Glyph::Redo, QStringLiteral("开机自动启动"), autoStartDescription(),
            {m_autoStart});
     connect(m_autoStart, &ToggleSwitch::toggled, this, &SettingsPage::onAutoStartToggled);
 
@@ -211,7 +212,7 @@ void SettingsPage::buildWord(QVBoxLayout *column)
            QStringLiteral("自动（优先 Word，缺失时用 LibreOffice）/ 仅 Word / 仅 LibreOffice"), {m_wordEngine});
     connect(m_wordEngine, &SettingsSelect::changed, this, &SettingsPage::onWordEnginePicked);
 
-    QPushButton *choose = makeButton(QStringLiteral("选择 soffice.exe…"), QStringLiteral("chooseSofficeButton"));
+    QPushButton *choose = makeButton(sofficeChooseButtonText(), QStringLiteral("chooseSofficeButton"));
     m_clearSoffice = makeButton(QStringLiteral("清除"), QStringLiteral("clearSofficeButton"));
     QPushButton *download = makeButton(QStringLiteral("打开下载页"), QStringLiteral("openSofficePageButton"));
     m_sofficeStatus = addRow(card, Glyph::Document, QStringLiteral("LibreOffice（可选附加包）"), QStringLiteral(" "),
@@ -222,8 +223,7 @@ void SettingsPage::buildWord(QVBoxLayout *column)
 
     m_wordNagFix = makeSwitch(QStringLiteral("wordNagFixSwitch"), QStringLiteral("转换前关闭 Word 启动时的「不是默认程序」提醒"));
     addRow(card, Glyph::Clear, QStringLiteral("关闭 Word 的「不是默认程序」提醒"),
-           QStringLiteral("转换 Word 文档需要它：会写入 Word 自己的两个开关值（HKCU\\Software\\Microsoft\\Office\\<版本>\\Word\\Options）。"),
-           {m_wordNagFix});
+           wordReminderDescription(), {m_wordNagFix});
     connect(m_wordNagFix, &ToggleSwitch::toggled, this, &SettingsPage::onWordNagFixToggled);
 
     m_restoreWordNag = makeButton(QStringLiteral("恢复"), QStringLiteral("restoreWordNagButton"));
@@ -242,11 +242,10 @@ void SettingsPage::buildFiles(QVBoxLayout *column)
     connect(m_resetSaveDir, &QPushButton::clicked, this, &SettingsPage::onResetSaveDir);
 
     addSection(column, QStringLiteral("文件关联"));
-    QPushButton *registerButton = makeButton(QStringLiteral("注册…"), QStringLiteral("registerButton"));
-    addRow(addCard(column), Glyph::SaveAs, QStringLiteral("设为 PDF 默认打开方式"),
-           QStringLiteral("Windows 不允许程序直接抢占默认应用：注册后还需要在「默认应用」中选择「青简批注」。"),
-           {registerButton});
-    connect(registerButton, &QPushButton::clicked, this, &SettingsPage::onRegisterPdf);
+    m_registerButton = makeButton(QStringLiteral("注册…"), QStringLiteral("registerButton"));
+    addRow(addCard(column), Glyph::SaveAs, QStringLiteral("设为 PDF 默认打开方式"), fileAssociationDescription(),
+           {m_registerButton});
+    connect(m_registerButton, &QPushButton::clicked, this, &SettingsPage::onRegisterPdf);
 }
 
 void SettingsPage::buildDebug(QVBoxLayout *column)

@@ -1,4 +1,5 @@
 #include "platform/fileassoc.h"
+#include "platform/defaulthandler.h"
 #include "platform/fileassoc_xdg.h"
 
 #include "system/diaglog.h"
@@ -203,6 +204,62 @@ QStringList foreignAssociationFiles()
     return foreign;
 }
 
+namespace {
+
+// The types another program may already open. Registering adds this
+// program to their candidates and must leave their default where it was.
+const char *const kKeptTypes[] = {
+    "application/pdf",
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+    "application/msword",
+};
+
+struct KeptDefault
+{
+    QString type;
+    QString entry;
+};
+
+// The defaults of other programs, each pinned for the user where nothing
+// pinned it: left to the desktop's guess, the new entry (newest in the
+// user's own folder) would win it.
+bool keepOtherDefaults(QList<KeptDefault> *kept, QString *error)
+{
+    if (!canQueryDefaults())
+        return true;
+    for (const char *type : kKeptTypes) {
+        const QString mime = QLatin1String(type);
+        const QString entry = queryDefaultEntry(mime);
+        // No handler at all: this program may become the default.
+        if (entry.isEmpty() || entryStartsThisProgram(entry))
+            continue;
+        kept->append({mime, entry});
+        if (!isDefaultPinned(mime, entry) && !pinDefault(mime, entry, error))
+            return false;
+    }
+    return true;
+}
+
+// After registering: each kept default still answers, or is pinned outright.
+bool checkKeptDefaults(const QList<KeptDefault> &kept, QString *error)
+{
+    for (const KeptDefault &k : kept) {
+        if (queryDefaultEntry(k.type) == k.entry)
+            continue;
+        if (!pinDefault(k.type, k.entry, error))
+            return false;
+        if (queryDefaultEntry(k.type) != k.entry) {
+            logInfo(QStringLiteral("app"), QStringLiteral("%1 的默认程序无法保持为 %2").arg(k.type, k.entry));
+            if (error)
+                *error = QStringLiteral("注册会改变 %1 的默认打开程序（%2），已撤销注册").arg(k.type, k.entry);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool registerFileAssociations(QString *error, ForeignFiles foreign)
 {
     const QString program = QCoreApplication::applicationFilePath();
@@ -219,6 +276,9 @@ bool registerFileAssociations(QString *error, ForeignFiles foreign)
             return false;
         }
     }
+    QList<KeptDefault> kept;
+    if (!keepOtherDefaults(&kept, error))
+        return false;
     const auto failure = [](const QString &path) {
         return QStringLiteral("无法写入文件关联（%1）").arg(QDir::toNativeSeparators(path));
     };
@@ -228,6 +288,11 @@ bool registerFileAssociations(QString *error, ForeignFiles foreign)
         || !Xdg::writeIfDifferent(entryPath(), desktopEntry(program), &entryChanged, error, failure(entryPath())))
         return false;
     refreshDatabases(packageChanged || entryChanged);
+    if (!checkKeptDefaults(kept, error)) {
+        QString ignored;
+        unregisterFileAssociations(&ignored);
+        return false;
+    }
     if (error)
         error->clear();
     return true;
@@ -253,17 +318,17 @@ bool unregisterFileAssociations(QString *error)
 
 namespace {
 
-// The desktops' own pages for default programs, most common first: the
-// program found and its arguments, or an empty list.
+// The desktops' own pages that set a default per file type (PDF among
+// them): the program found and its arguments, or an empty list. GNOME's,
+// Cinnamon's and MATE's default-application pages only know browsers, mail
+// and media players, so they are no help for a PDF.
 QStringList defaultAppsCommand()
 {
     const QList<QStringList> candidates = {
-        {QStringLiteral("gnome-control-center"), QStringLiteral("default-apps")},
-        {QStringLiteral("systemsettings"), QStringLiteral("kcm_componentchooser")},
-        {QStringLiteral("systemsettings5"), QStringLiteral("componentchooser")},
+        {QStringLiteral("systemsettings"), QStringLiteral("kcm_filetypes")},
+        {QStringLiteral("kcmshell5"), QStringLiteral("filetypes")},
         {QStringLiteral("xfce4-mime-settings")},
-        {QStringLiteral("cinnamon-settings"), QStringLiteral("default")},
-        {QStringLiteral("mate-default-applications-properties")},
+        {QStringLiteral("lxqt-config-file-associations")},
     };
     for (const QStringList &candidate : candidates) {
         const QString tool = QStandardPaths::findExecutable(candidate.first());

@@ -173,6 +173,16 @@ bool setDebugLogEnabled(bool on, QString *error)
         state.switchedOffByUser = !on;
     }
     applyLogDecision();
+    if (on && !isLogEnabled()) {
+        // The switch goes back to off: the setting with it, and the teacher
+        // learns why instead of seeing it flip back silently.
+        const QString path = QDir::toNativeSeparators(logFilePath());
+        setDebugLogSetting(false);
+        applyLogDecision();
+        if (error)
+            *error = QStringLiteral("无法打开诊断日志文件：%1").arg(path);
+        return false;
+    }
     if (on)
         logInfo(QStringLiteral("log"), QStringLiteral("诊断日志已开启（%1）").arg(logFilePath()));
     return true;

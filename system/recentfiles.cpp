@@ -1,6 +1,7 @@
 #include "system/settings.h"
 
 #include "docs/workingcopy.h"
+#include "platform/desktopwords.h"
 #include "system/settingsstore.h"
 #include "system/temppath.h"
 
@@ -26,7 +27,7 @@ bool writeRecentFiles(const QStringList &list, QString *error)
             else
                 store.setValue(QStringLiteral("RecentFiles"), list);
         },
-        QStringLiteral("无法写入注册表（最近项目）"), error);
+        settingsWriteFailure(QStringLiteral("最近项目")), error);
 }
 
 } // namespace

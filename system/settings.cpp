@@ -1,5 +1,6 @@
 #include "system/settings.h"
 
+#include "platform/desktopwords.h"
 #include "system/settingsstore.h"
 
 #include <QDir>
@@ -98,63 +99,68 @@ bool writePath(const QString &key, const QString &path, const QString &failure, 
 int themeMode() { return readInt(QStringLiteral("ThemeMode"), 2); }
 bool setThemeMode(int value, QString *error)
 {
-    return writeInt(QStringLiteral("ThemeMode"), value, 2, QStringLiteral("无法写入注册表（外观设置）"), error);
+    return writeInt(QStringLiteral("ThemeMode"), value, 2,
+                    settingsWriteFailure(QStringLiteral("外观设置")), error);
 }
 
 int themePreset() { return readInt(QStringLiteral("ThemePreset"), 7); }
 bool setThemePreset(int value, QString *error)
 {
-    return writeInt(QStringLiteral("ThemePreset"), value, 7, QStringLiteral("无法写入注册表（主题色）"), error);
+    return writeInt(QStringLiteral("ThemePreset"), value, 7,
+                    settingsWriteFailure(QStringLiteral("主题色")), error);
 }
 
 int themeStyle() { return readInt(QStringLiteral("ThemeStyle"), 3); }
 bool setThemeStyle(int value, QString *error)
 {
-    return writeInt(QStringLiteral("ThemeStyle"), value, 3, QStringLiteral("无法写入注册表（调色板风格）"), error);
+    return writeInt(QStringLiteral("ThemeStyle"), value, 3,
+                    settingsWriteFailure(QStringLiteral("调色板风格")), error);
 }
 
 int toolbarStyle() { return readInt(QStringLiteral("ToolbarStyle"), 1); }
 bool setToolbarStyle(int value, QString *error)
 {
-    return writeInt(QStringLiteral("ToolbarStyle"), value, 1, QStringLiteral("无法写入注册表（工具栏风格）"), error);
+    return writeInt(QStringLiteral("ToolbarStyle"), value, 1,
+                    settingsWriteFailure(QStringLiteral("工具栏风格")), error);
 }
 
 int wordOpenMode() { return readInt(QStringLiteral("WordOpenMode"), 2); }
 bool setWordOpenMode(int value, QString *error)
 {
     return writeInt(QStringLiteral("WordOpenMode"), value, 2,
-                    QStringLiteral("无法写入注册表（Word 文档打开方式）"), error);
+                    settingsWriteFailure(QStringLiteral("Word 文档打开方式")), error);
 }
 
 int wordConvertEngine() { return readInt(QStringLiteral("WordConvertEngine"), 2); }
 bool setWordConvertEngine(int value, QString *error)
 {
     return writeInt(QStringLiteral("WordConvertEngine"), value, 2,
-                    QStringLiteral("无法写入注册表（Word 转换引擎）"), error);
+                    settingsWriteFailure(QStringLiteral("Word 转换引擎")), error);
 }
 
 bool wordNagFix() { return readBool(QStringLiteral("WordNagFix"), true); }
 bool setWordNagFix(bool on, QString *error)
 {
-    return writeBool(QStringLiteral("WordNagFix"), on, QStringLiteral("无法写入注册表（Word 提醒设置）"), error);
+    return writeBool(QStringLiteral("WordNagFix"), on,
+                     settingsWriteFailure(QStringLiteral("Word 提醒设置")), error);
 }
 
 bool palmEraser() { return readBool(QStringLiteral("PalmEraser"), false); }
 bool setPalmEraser(bool on, QString *error)
 {
-    return writeBool(QStringLiteral("PalmEraser"), on, QStringLiteral("无法写入注册表（手掌擦除设置）"), error);
+    return writeBool(QStringLiteral("PalmEraser"), on, settingsWriteFailure(QStringLiteral("手掌擦除设置")), error);
 }
 
 bool reduceMotionSetting() { return readBool(QStringLiteral("ReduceMotion"), false); }
 bool setReduceMotionSetting(bool on, QString *error)
 {
-    return writeBool(QStringLiteral("ReduceMotion"), on, QStringLiteral("无法写入注册表（减少动效）"), error);
+    return writeBool(QStringLiteral("ReduceMotion"), on, settingsWriteFailure(QStringLiteral("减少动效")), error);
 }
 
 bool debugLogSetting() { return readBool(QStringLiteral("DebugLog"), false); }
 bool setDebugLogSetting(bool on, QString *error)
 {
-    return writeBool(QStringLiteral("DebugLog"), on, QStringLiteral("无法写入注册表（调试日志设置）"), error);
+    return writeBool(QStringLiteral("DebugLog"), on, settingsWriteFailure(QStringLiteral("调试日志设置")), error);
 }
 
 QString defaultSavePath()
@@ -166,12 +172,12 @@ QString defaultSavePath()
 bool setDefaultSavePath(const QString &path, QString *error)
 {
     return writePath(QStringLiteral("DefaultSavePath"), path.trimmed(),
-                     QStringLiteral("无法写入注册表（默认保存路径）"), error);
+                     settingsWriteFailure(QStringLiteral("默认保存路径")), error);
 }
 
 QString libreOfficePath() { return readString(QStringLiteral("LibreOfficePath")); }
 bool setLibreOfficePath(const QString &path, QString *error)
 {
     return writePath(QStringLiteral("LibreOfficePath"), path,
-                     QStringLiteral("无法写入注册表（LibreOffice 路径）"), error);
+                     settingsWriteFailure(QStringLiteral("LibreOffice 路径")), error);
 }

@@ -112,7 +112,7 @@ private slots:
                 .release(1, onPage(canvas, 0.9, 0.45), vp);
         QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, 0.3), vp);
         QCOMPARE(canvas.strokeCount(), 1);
-        const Stroke &s = canvas.ink().value(0).first();
+        const Stroke s = canvas.ink().value(0).first();
         QVERIFY(qAbs(s.points.first().x() - 0.2) < 0.01);
         QVERIFY(qAbs(s.points.last().x() - 0.5) < 0.01);
     }
@@ -130,6 +130,76 @@ private slots:
         QTest::touchEvent(vp, m_touch).move(0, a, vp).move(1, b + QPoint(600, 250), vp);
         QVERIFY(canvas.zoom() <= before * 1.7 + 1e-9);
         QTest::touchEvent(vp, m_touch).release(0, a, vp).release(1, b + QPoint(600, 250), vp);
+    }
+
+    // Replayed: a hand lands flat with two fingertips apart from it. There is
+    // no one place to write (their midpoint is nobody's), nor a pinch; with
+    // a single fingertip beside the hand, that fingertip writes.
+    void handWithSeparateFingers()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        QWidget *vp = canvas.viewport();
+        const QPoint palm = onPage(canvas, 0.2, 0.3);
+        const auto put = [vp](QTest::QTouchEventWidgetSequence &seq, int id, QPoint at, QEventPoint::State state) {
+            if (state == QEventPoint::State::Pressed)
+                seq.press(id, at, vp);
+            else if (state == QEventPoint::State::Released)
+                seq.release(id, at, vp);
+            else
+                seq.move(id, at, vp);
+        };
+        // Five contacts of the hand, a fingertip far above, and maybe one far below.
+        const auto frame = [&](int step, bool secondFinger, QEventPoint::State state) {
+            auto seq = QTest::touchEvent(vp, m_touch);
+            for (int i = 0; i < 5; ++i)
+                put(seq, i, palm + QPoint(18 * i, 6 * (i % 2)), state);
+            put(seq, 5, onPage(canvas, 0.6, 0.1) + QPoint(8 * step, 0), state);
+            if (secondFinger)
+                put(seq, 6, onPage(canvas, 0.6, 0.45) + QPoint(8 * step, 0), state);
+        };
+        frame(0, true, QEventPoint::State::Pressed);
+        for (int step = 1; step <= 8; ++step)
+            frame(step, true, QEventPoint::State::Updated);
+        frame(8, true, QEventPoint::State::Released);
+        QCOMPARE(canvas.strokeCount(), 0);
+        QVERIFY(!canvas.isPinching());
+
+        frame(0, false, QEventPoint::State::Pressed);
+        for (int step = 1; step <= 8; ++step)
+            frame(step, false, QEventPoint::State::Updated);
+        frame(8, false, QEventPoint::State::Released);
+        QCOMPARE(canvas.strokeCount(), 1);
+        const Stroke s = canvas.ink().value(0).first();
+        QVERIFY(qAbs(s.points.first().y() - 0.1) < 0.02);
+        QVERIFY(qAbs(s.points.last().y() - 0.1) < 0.02);
+    }
+
+    // Replayed: a finger writes, and in one frame its contact lifts while
+    // another lands across the page (a contact id swap). No line joins the
+    // two: the first stroke ends where the finger was, a second begins.
+    void contactSwapSplitsTheStroke()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        QWidget *vp = canvas.viewport();
+        QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, 0.1), vp);
+        for (int i = 1; i <= 6; ++i)
+            QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.2 + 0.05 * i, 0.1), vp);
+        QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, 0.1), vp)
+                .press(1, onPage(canvas, 0.8, 0.45), vp);
+        for (int i = 1; i <= 6; ++i)
+            QTest::touchEvent(vp, m_touch).move(1, onPage(canvas, 0.8 - 0.05 * i, 0.45), vp);
+        QTest::touchEvent(vp, m_touch).release(1, onPage(canvas, 0.5, 0.45), vp);
+        QCOMPARE(canvas.strokeCount(), 2);
+        const QList<Stroke> strokes = canvas.ink().value(0);
+        for (const Stroke &s : strokes) {
+            const double y = s.points.first().y();
+            for (const QPointF &p : s.points)
+                QVERIFY2(qAbs(p.y() - y) < 0.02, qPrintable(QStringLiteral("%1 -> %2").arg(y).arg(p.y())));
+        }
+        QVERIFY(qAbs(strokes.at(0).points.last().x() - 0.5) < 0.02);
+        QVERIFY(qAbs(strokes.at(1).points.first().x() - 0.8) < 0.02);
     }
 
     void restingFingersWithJitterStayPut()

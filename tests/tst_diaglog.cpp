@@ -252,14 +252,17 @@ private slots:
         QCOMPARE(fileLines(path).size(), kThreads * kLinesEach + 1);
     }
 
-    void unusablePathSwitchesOffQuietly()
+    void unusablePathSwitchesOffAndSaysWhy()
     {
         const QString blocker = m_dir.filePath(QStringLiteral("plain-file"));
         QVERIFY(writeFileOfSize(blocker, 1, 'b'));
         qputenv("LECTERN_LOG", QFile::encodeName(blocker + QStringLiteral("/sub/lectern.log")));
         const int before = passedOn();
-        QVERIFY(setDebugLogEnabled(true, nullptr));
+        QString error;
+        QVERIFY(!setDebugLogEnabled(true, &error));
+        QCOMPARE(error, QStringLiteral("无法打开诊断日志文件：%1/sub/lectern.log").arg(blocker));
         QVERIFY(!isLogEnabled());
+        QVERIFY(!debugLogSetting());
         logInfo(QStringLiteral("open"), QStringLiteral("nowhere to go"));
         QCOMPARE(passedOn(), before);
         QVERIFY(!QFileInfo(blocker).isDir());
@@ -275,7 +278,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker + QStringLiteral("/config"));
         QString error;
         QVERIFY(!setDebugLogEnabled(false, &error));
-        QCOMPARE(error, QStringLiteral("无法写入注册表（调试日志设置）"));
+        QCOMPARE(error, QStringLiteral("无法写入设置文件（调试日志设置）"));
         QVERIFY(isLogEnabled());
         logInfo(QStringLiteral("save"), QStringLiteral("still on"));
         QCOMPARE(countMatching(fileLines(path), lineFor("info", "save", "still on")), 1);

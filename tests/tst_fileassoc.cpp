@@ -1,9 +1,11 @@
+#include "platform/defaulthandler.h"
 #include "platform/fileassoc.h"
 #include "platform/fileassoc_xdg.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -111,6 +113,92 @@ private slots:
                   {QStringLiteral("application/x-lectern-dpz=lectern.desktop"),
                    data() + QStringLiteral("/applications/mimeinfo.cache")}, &code);
         QCOMPARE(code, 0);
+    }
+
+    // Another PDF viewer is installed system-wide and nothing pinned it: the
+    // desktop merely picks it. Registering must leave that answer as it was
+    // (by pinning it for the user), while a type nobody opened may fall to
+    // us. And the hand-over tells which program a file would go to.
+    void otherProgramsKeepTheirDefaults()
+    {
+        const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+        const QString updateDesktop = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+        if (xdgMime.isEmpty() || updateDesktop.isEmpty())
+            QSKIP("xdg-utils or desktop-file-utils not installed");
+        const QString system = QDir::tempPath() + QStringLiteral("/xdg-system");
+        QDir(system).removeRecursively();
+        write(system + QStringLiteral("/share/applications/otherpdf.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Other PDF\nExec=cat %f\nMimeType=application/pdf;\n");
+        QDir().mkpath(system + QStringLiteral("/etc"));
+        int code = 0;
+        run(updateDesktop, {system + QStringLiteral("/share/applications")}, &code);
+        QCOMPARE(code, 0);
+        const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS"), configDirs = qgetenv("XDG_CONFIG_DIRS");
+        // The system's own folder stays behind ours, for its MIME database.
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(system + QStringLiteral("/share:/usr/share")));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(system + QStringLiteral("/etc")));
+        auto restore = qScopeGuard([=] {
+            for (const auto &[name, value] :
+                 {std::pair{"XDG_DATA_DIRS", dataDirs}, std::pair{"XDG_CONFIG_DIRS", configDirs}}) {
+                if (value.isNull())
+                    qunsetenv(name);
+                else
+                    qputenv(name, value);
+            }
+        });
+        const QString docx = QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document");
+        const auto defaultFor = [&](const QString &type) {
+            return run(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type}, &code);
+        };
+        QCOMPARE(defaultFor(QStringLiteral("application/pdf")), QStringLiteral("otherpdf.desktop"));
+        const QString docxBefore = defaultFor(docx);
+
+        QString error;
+        QVERIFY2(registerFileAssociations(&error), qPrintable(error));
+        QCOMPARE(defaultFor(QStringLiteral("application/pdf")), QStringLiteral("otherpdf.desktop"));
+        QCOMPARE(defaultFor(docx), docxBefore.isEmpty() ? QStringLiteral("lectern.desktop") : docxBefore);
+        const QString userList = Xdg::configHome() + QStringLiteral("/mimeapps.list");
+        QVERIFY(read(userList).contains("\napplication/pdf=otherpdf.desktop;\n"));
+
+        // Where each file would go when handed over.
+        const QString lesson = QDir::tempPath() + QStringLiteral("/lesson.pdf");
+        write(lesson, "%PDF-1.4\n%%EOF\n");
+        const FileHandler pdfHandler = defaultHandlerFor(lesson);
+        QCOMPARE(pdfHandler.entry, QStringLiteral("otherpdf.desktop"));
+        QCOMPARE(pdfHandler.name, QStringLiteral("Other PDF"));
+        QVERIFY(!pdfHandler.isThisProgram);
+        QVERIFY(entryStartsThisProgram(QStringLiteral("lectern.desktop")));
+
+        // Twice: nothing moves.
+        const QStringList before = snapshot(Xdg::configHome()) + snapshot(data());
+        QTest::qWait(20);
+        QVERIFY(registerFileAssociations(&error));
+        QCOMPARE(snapshot(Xdg::configHome()) + snapshot(data()), before);
+
+        // A pin already in place (here the system's) keeps the default by
+        // itself: nothing is added for the user.
+        QVERIFY(unregisterFileAssociations(&error));
+        QVERIFY(QFile::remove(userList));
+        write(system + QStringLiteral("/etc/mimeapps.list"),
+              "[Default Applications]\napplication/pdf=otherpdf.desktop;\n");
+        QVERIFY(registerFileAssociations(&error));
+        QVERIFY(!QFileInfo::exists(userList));
+        QCOMPARE(defaultFor(QStringLiteral("application/pdf")), QStringLiteral("otherpdf.desktop"));
+    }
+
+    // The user's own list keeps every line it had; the pin joins its group.
+    void pinKeepsTheUsersList()
+    {
+        const QString userList = Xdg::configHome() + QStringLiteral("/mimeapps.list");
+        write(userList, "[Added Associations]\ntext/plain=vim.desktop;\n\n[Default Applications]\n"
+                        "image/png=viewer.desktop;\napplication/pdf=gone.desktop;\n\n[Removed Associations]\n");
+        QString error;
+        QVERIFY(pinDefault(QStringLiteral("application/pdf"), QStringLiteral("otherpdf.desktop"), &error));
+        QVERIFY(pinDefault(QStringLiteral("application/msword"), QStringLiteral("writer.desktop"), &error));
+        QCOMPARE(read(userList),
+                 QByteArray("[Added Associations]\ntext/plain=vim.desktop;\n\n[Default Applications]\n"
+                            "image/png=viewer.desktop;\napplication/pdf=otherpdf.desktop;gone.desktop;\n"
+                            "application/msword=writer.desktop;\n\n[Removed Associations]\n"));
     }
 
     void foreignEntryIsNotTakenOver()

@@ -163,6 +163,65 @@ private slots:
         QCOMPARE(opened.at(0).at(0).toString(), live);
     }
 
+    // A tap that waits for a slow share shows it was taken, and gives way
+    // when the teacher does anything else: the late answer opens nothing
+    // and warns about nothing over whatever is in use by then.
+    void aWaitingTapShowsAndGivesWay()
+    {
+        const QString live = m_dir.filePath(QStringLiteral("慢的共享.pdf"));
+        const QString gone = m_dir.filePath(QStringLiteral("已拔出的U盘.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(live, 1));
+        QVERIFY(addRecentFile(gone));
+        QVERIFY(addRecentFile(live));
+        FileExistenceProbe::instance()->setCheck([](const QString &path) {
+            QThread::msleep(600);
+            return QFileInfo::exists(path);
+        });
+        auto restore = qScopeGuard([] { FileExistenceProbe::instance()->setCheck({}); });
+        HomePage page;
+        page.resize(900, 800);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QSignalSpy opened(&page, &HomePage::openPathRequested);
+        const auto answered = [](const QString &path) {
+            bool exists = false;
+            return FileExistenceProbe::instance()->answer(path, &exists);
+        };
+        // Both rows wait for their first answers.
+        QTRY_VERIFY_WITH_TIMEOUT(answered(live) && answered(gone), 5000);
+
+        // A key press gives way.
+        RecentRow *row = rowFor(page, live);
+        QTest::mouseClick(page.windowHandle(), Qt::LeftButton, {}, row->mapTo(&page, row->rect().center()));
+        QVERIFY(row->isWaiting());
+        QLabel *note = row->findChild<QLabel *>(QStringLiteral("homeRecentWaiting"));
+        QVERIFY(note && note->isVisible() && note->text() == QStringLiteral("正在查找文件…"));
+        QTest::keyClick(page.windowHandle(), Qt::Key_Down);
+        QVERIFY(!row->isWaiting());
+        QTRY_VERIFY_WITH_TIMEOUT(answered(live), 5000);
+        QCoreApplication::processEvents();
+        QCOMPARE(opened.count(), 0);
+
+        // So does another page coming to the front, for a missing file too:
+        // no "文件不存在" box over the lesson.
+        row = rowFor(page, gone);
+        QTest::mouseClick(page.windowHandle(), Qt::LeftButton, {}, row->mapTo(&page, row->rect().center()));
+        QVERIFY(row->isWaiting());
+        page.hide();
+        QVERIFY(!row->isWaiting());
+        QTRY_VERIFY_WITH_TIMEOUT(answered(gone), 5000);
+        QCoreApplication::processEvents();
+        QVERIFY(!QApplication::activeModalWidget());
+
+        // Left alone, the tap acts when the answer comes.
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        row = rowFor(page, live);
+        QTest::mouseClick(page.windowHandle(), Qt::LeftButton, {}, row->mapTo(&page, row->rect().center()));
+        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 5000);
+        QVERIFY(!row->isWaiting());
+    }
+
     void brokenEntriesInTheSettingsFileAreShown()
     {
         const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)

@@ -270,7 +270,7 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &drop);
-        QCOMPARE(window.documentCount(), 1);
+        QTRY_COMPARE(window.documentCount(), 1);
         QCOMPARE(window.document(0).displayName, QStringLiteral("第1课.dpz"));
         QCOMPARE(window.document(0).imageSourcePath, png);
         QCOMPARE(window.canvas(0)->pageCount(), 1);

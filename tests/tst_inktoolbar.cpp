@@ -6,20 +6,24 @@
 #include "ink/palettecards.h"
 #include "ink/toolindicator.h"
 #include "system/settings.h"
+#include "modalhelpers.h"
 #include "testutil.h"
 
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QGraphicsEffect>
+#include <QMessageBox>
 #include <QFontMetrics>
 #include <QPointingDevice>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabletEvent>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
 #include <algorithm>
+#include <memory>
 
 // The ink island on a real canvas, driven by real mouse and touch events.
 // Motion is reduced unless a test is about an animation.
@@ -32,6 +36,7 @@ class TestInkToolbar : public QObject
     QTemporaryDir m_dir;
     QString m_pdf;
     QPointingDevice *m_touch = nullptr;
+    std::unique_ptr<QPointingDevice> m_stylus;
 
     void openCanvas(PdfCanvas &canvas, const QSize &size = QSize(1000, 700))
     {
@@ -71,6 +76,10 @@ private slots:
         m_pdf = m_dir.filePath(QStringLiteral("three.pdf"));
         QVERIFY(TestUtil::writeA4Pdf(m_pdf, 3));
         m_touch = QTest::createTouchDevice();
+        m_stylus = std::make_unique<QPointingDevice>(
+                QStringLiteral("test stylus"), 1001, QInputDevice::DeviceType::Stylus,
+                QPointingDevice::PointerType::Pen,
+                QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 2);
     }
 
     void init() { setReduceMotion(true); }
@@ -257,6 +266,94 @@ private slots:
         QCOMPARE(island->pos(), placed);
         canvas.verticalScrollBar()->setValue(canvas.verticalScrollBar()->value() + 120);
         QCOMPARE(island->pos(), placed);
+    }
+
+    // At the start of a lesson undo, redo and clear sit disabled in the
+    // middle of the island; a drag begun on one still moves the island.
+    void dragFromADisabledButton()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        InkToolbar *island = canvas.inkToolbar();
+        QToolButton *undo = island->button(B::Undo);
+        QVERIFY(!undo->isEnabled());
+        QWindow *window = canvas.windowHandle();
+        const QPoint start = island->pos();
+        const QPoint grab = undo->mapTo(&canvas, undo->rect().center());
+        QTest::mousePress(window, Qt::LeftButton, {}, grab);
+        for (int i = 1; i <= 10; ++i)
+            QTest::mouseMove(window, grab - QPoint(6 * i, 20 * i));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, grab - QPoint(60, 200));
+        QCOMPARE(island->pos(), start - QPoint(60, 200));
+        QCOMPARE(canvas.strokeCount(), 0);
+    }
+
+    // The island's invisible shadow margin is the page's: a pen stroke or a
+    // mouse stroke begun there writes and leaves the island where it is.
+    void strokeFromTheMarginWrites()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        InkToolbar *island = canvas.inkToolbar();
+        const QRect chip = island->findChild<QFrame *>(QStringLiteral("inkChip"))->geometry();
+        QVERIFY(chip.left() >= 8);
+        const QPoint start = island->pos();
+        QWindow *window = canvas.windowHandle();
+        const QPoint margin = island->mapTo(&canvas, QPoint(chip.left() / 2, island->height() / 2));
+        const QPoint above = margin - QPoint(40, 150);
+        QCOMPARE(canvas.viewport()->childAt(canvas.viewport()->mapFrom(&canvas, margin)), island);
+        const auto pen = [&](QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons) {
+            QTabletEvent event(type, m_stylus.get(), at, window->mapToGlobal(QPointF(at)), buttons ? 0.6 : 0, 0, 0,
+                               0, 0, 0, Qt::NoModifier, Qt::LeftButton, buttons);
+            QCoreApplication::sendEvent(window, &event);
+        };
+        pen(QEvent::TabletPress, margin, Qt::LeftButton);
+        for (int i = 1; i <= 10; ++i)
+            pen(QEvent::TabletMove, margin + (above - margin) * i / 10, Qt::LeftButton);
+        pen(QEvent::TabletRelease, above, Qt::NoButton);
+        QCOMPARE(canvas.strokeCount(), 1);
+        QCOMPARE(island->pos(), start);
+
+        QTRY_VERIFY(!canvas.touchLock());
+        QTest::mousePress(window, Qt::LeftButton, {}, margin);
+        QTest::mouseMove(window, above);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, above);
+        QCOMPARE(canvas.strokeCount(), 2);
+        QCOMPARE(island->pos(), start);
+    }
+
+    // An Escape meant for a dialog is the dialog's: the card and the page
+    // overview behind it stay, and Escape in the window then closes them.
+    void escapeInADialogIsTheDialogs()
+    {
+        PdfCanvas canvas;
+        openCanvas(canvas);
+        QVERIFY(QTest::qWaitForWindowActive(&canvas));
+        InkToolbar *island = canvas.inkToolbar();
+        const auto escapeInDialog = [&canvas](QWidget *panel) {
+            bool shownMeanwhile = false;
+            TestUtil::onNextModal<QMessageBox>([&](QMessageBox *box) {
+                QTest::keyClick(box->windowHandle(), Qt::Key_Escape);
+                shownMeanwhile = panel->isVisible();
+            });
+            QMessageBox box(QMessageBox::Question, QStringLiteral("保存"), QStringLiteral("保存批注吗？"),
+                            QMessageBox::Save | QMessageBox::Cancel, &canvas);
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(box.exec(), int(QMessageBox::Cancel));
+            QVERIFY(clock.elapsed() < TestUtil::kModalWatchdogMs);
+            QVERIFY(shownMeanwhile);
+            QVERIFY(panel->isVisible());
+            // As the window manager does once the dialog is gone.
+            canvas.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&canvas));
+            QTest::keyClick(canvas.windowHandle(), Qt::Key_Escape);
+            QVERIFY(!panel->isVisible());
+        };
+        island->showPenPalette();
+        escapeInDialog(island->penPalette());
+        QTest::mouseClick(island->button(B::Page), Qt::LeftButton);
+        escapeInDialog(island->pageGrid());
     }
 
     void fingerTapsClickAndFingerDragsMove()

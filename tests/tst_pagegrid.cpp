@@ -136,6 +136,8 @@ private slots:
     void columns_data();
     void columns();
     void emptyCanvasDoesNotOpen();
+    void tallerCanvasShowsNewRows();
+    void neverReadsPageSizes();
 
 private:
     QString writeA4(const QString &name, int pages, const QString &text = QString());
@@ -492,4 +494,65 @@ void tst_PageGrid::emptyCanvasDoesNotOpen()
 }
 
 QTEST_MAIN(tst_PageGrid)
+// The canvas grows taller with the same columns (a window maximised, the
+// tab strip hidden in full screen): the rows that come into view fill in.
+void tst_PageGrid::tallerCanvasShowsNewRows()
+{
+    PdfCanvas canvas;
+    QVERIFY(TestUtil::showCanvas(canvas, writeA4(QStringLiteral("tall.pdf"), 60), QSize(900, 420)));
+    PageGrid grid(&canvas, nullptr);
+    grid.openGrid();
+    QVERIFY(waitForOnScreenThumbnails(grid));
+    const int columns = grid.columns();
+    const int before = int(onScreenPages(grid).size());
+
+    canvas.resize(900, 1000);
+    QTRY_VERIFY(grid.scrollArea()->height() > 400);
+    QCOMPARE(grid.columns(), columns);
+    // Every cell in the scroll area's view is shown and gets its picture.
+    const QRect view(grid.scrollArea()->widget()->mapFrom(grid.scrollArea()->viewport(), QPoint(0, 0)),
+                     grid.scrollArea()->viewport()->size());
+    int inView = 0;
+    for (int page = 0; page < grid.cellCount(); ++page) {
+        if (!view.intersects(grid.cell(page)->geometry()))
+            continue;
+        ++inView;
+        QVERIFY2(grid.isCellOnScreen(page), qPrintable(QStringLiteral("page %1 left blank").arg(page + 1)));
+    }
+    QVERIFY(inView > before);
+    QVERIFY(waitForOnScreenThumbnails(grid));
+}
+
+// Sizes not yet read stay unread: the placeholders take the canvas's
+// estimate and thumbnails wait for the canvas's own background pass.
+void tst_PageGrid::neverReadsPageSizes()
+{
+    QList<QSizeF> sizes(80, QSizeF(595, 842));
+    for (int page = 3; page < sizes.size(); page += 7)
+        sizes[page] = QSizeF(842, 595);
+    const QString path = m_dir->filePath(QStringLiteral("mixed.pdf"));
+    QVERIFY(TestUtil::writePdf(path, sizes));
+    PdfCanvas canvas;
+    canvas.resize(900, 700);
+    canvas.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+    // Shown first, so no event runs between the open and the checks.
+    QVERIFY(canvas.openPdf(path));
+    const int known = canvas.knownPageSizes();
+    QVERIFY(known < 10);
+    PageGrid grid(&canvas, nullptr);
+    grid.openGrid();
+    QVERIFY(!grid.grab().isNull());
+    QCOMPARE(canvas.knownPageSizes(), known);
+
+    QVERIFY(waitForOnScreenThumbnails(grid));
+    // Each picture has its page's real shape.
+    for (int page : onScreenPages(grid)) {
+        if (!grid.hasThumbnail(page))
+            continue;
+        const QSizeF pt = canvas.pageSizePt(page);
+        QCOMPARE(grid.thumbnailSize(page).width() > grid.thumbnailSize(page).height(), pt.width() > pt.height());
+    }
+}
+
 #include "tst_pagegrid.moc"

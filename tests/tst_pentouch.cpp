@@ -197,7 +197,8 @@ private slots:
         QCOMPARE(canvas.strokeCount(), 1);
         QTRY_VERIFY(!canvas.touchLock());
         QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, 0.45).toPoint(), vp);
-        QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.5, 0.45).toPoint(), vp);
+        for (int i = 1; i <= 6; ++i)
+            QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.2 + 0.05 * i, 0.45).toPoint(), vp);
         QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, 0.45).toPoint(), vp);
         QCOMPARE(canvas.strokeCount(), 2);
     }
@@ -221,7 +222,8 @@ private slots:
         const auto touchWrites = [&](double y) {
             const int before = canvas.strokeCount();
             QTest::touchEvent(vp, m_touch).press(0, onPage(canvas, 0.2, y).toPoint(), vp);
-            QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.5, y).toPoint(), vp);
+            for (int i = 1; i <= 6; ++i) // steps a finger can travel, not one jump
+                QTest::touchEvent(vp, m_touch).move(0, onPage(canvas, 0.2 + 0.05 * i, y).toPoint(), vp);
             QTest::touchEvent(vp, m_touch).release(0, onPage(canvas, 0.5, y).toPoint(), vp);
             return canvas.strokeCount() == before + 1;
         };

@@ -26,13 +26,13 @@ struct IntValue
 const QList<IntValue> &intValues()
 {
     static const QList<IntValue> values = {
-        { "ThemeMode", 2, themeMode, setThemeMode, "无法写入注册表（外观设置）" },
-        { "ThemePreset", 7, themePreset, setThemePreset, "无法写入注册表（主题色）" },
-        { "ThemeStyle", 3, themeStyle, setThemeStyle, "无法写入注册表（调色板风格）" },
-        { "ToolbarStyle", 1, toolbarStyle, setToolbarStyle, "无法写入注册表（工具栏风格）" },
-        { "WordOpenMode", 2, wordOpenMode, setWordOpenMode, "无法写入注册表（Word 文档打开方式）" },
+        { "ThemeMode", 2, themeMode, setThemeMode, "无法写入设置文件（外观设置）" },
+        { "ThemePreset", 7, themePreset, setThemePreset, "无法写入设置文件（主题色）" },
+        { "ThemeStyle", 3, themeStyle, setThemeStyle, "无法写入设置文件（调色板风格）" },
+        { "ToolbarStyle", 1, toolbarStyle, setToolbarStyle, "无法写入设置文件（工具栏风格）" },
+        { "WordOpenMode", 2, wordOpenMode, setWordOpenMode, "无法写入设置文件（Word 文档打开方式）" },
         { "WordConvertEngine", 2, wordConvertEngine, setWordConvertEngine,
-          "无法写入注册表（Word 转换引擎）" },
+          "无法写入设置文件（Word 转换引擎）" },
     };
     return values;
 }
@@ -49,10 +49,10 @@ struct BoolValue
 const QList<BoolValue> &boolValues()
 {
     static const QList<BoolValue> values = {
-        { "WordNagFix", true, wordNagFix, setWordNagFix, "无法写入注册表（Word 提醒设置）" },
-        { "PalmEraser", false, palmEraser, setPalmEraser, "无法写入注册表（手掌擦除设置）" },
-        { "ReduceMotion", false, reduceMotionSetting, setReduceMotionSetting, "无法写入注册表（减少动效）" },
-        { "DebugLog", false, debugLogSetting, setDebugLogSetting, "无法写入注册表（调试日志设置）" },
+        { "WordNagFix", true, wordNagFix, setWordNagFix, "无法写入设置文件（Word 提醒设置）" },
+        { "PalmEraser", false, palmEraser, setPalmEraser, "无法写入设置文件（手掌擦除设置）" },
+        { "ReduceMotion", false, reduceMotionSetting, setReduceMotionSetting, "无法写入设置文件（减少动效）" },
+        { "DebugLog", false, debugLogSetting, setDebugLogSetting, "无法写入设置文件（调试日志设置）" },
     };
     return values;
 }
@@ -397,9 +397,9 @@ private slots:
             QTest::addRow("%s", intValues().at(i).key) << i << QString::fromUtf8(intValues().at(i).failure);
         for (int i = 0; i < boolValues().size(); ++i)
             QTest::addRow("%s", boolValues().at(i).key) << 100 + i << QString::fromUtf8(boolValues().at(i).failure);
-        QTest::newRow("DefaultSavePath") << 200 << QStringLiteral("无法写入注册表（默认保存路径）");
-        QTest::newRow("LibreOfficePath") << 201 << QStringLiteral("无法写入注册表（LibreOffice 路径）");
-        QTest::newRow("addRecentFile") << 202 << QStringLiteral("无法写入注册表（最近项目）");
+        QTest::newRow("DefaultSavePath") << 200 << QStringLiteral("无法写入设置文件（默认保存路径）");
+        QTest::newRow("LibreOfficePath") << 201 << QStringLiteral("无法写入设置文件（LibreOffice 路径）");
+        QTest::newRow("addRecentFile") << 202 << QStringLiteral("无法写入设置文件（最近项目）");
         // Removing or clearing in a store that cannot hold a list changes
         // nothing and rightly succeeds, so only adding can show the failure.
     }

@@ -149,6 +149,32 @@ private slots:
         QVERIFY(!window.homeShowing());
         QCOMPARE(window.pageStack()->currentWidget(), window.canvas(0));
     }
+
+    // A double tap is one tap: on "×" it closes that tab only (not the
+    // similarly named one sliding under the finger), on "设置" it opens the
+    // page once.
+    void doubleTapsCountOnce()
+    {
+        QTemporaryDir dir;
+        MainWindow window;
+        window.resize(1400, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const char *name : {"第1课.pdf", "第1课 (2).pdf", "第1课 (3).pdf"}) {
+            const QString pdf = dir.filePath(QString::fromUtf8(name));
+            QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+            window.openPath(pdf);
+        }
+        DocumentTabs *tabs = window.tabStrip();
+        QWindow *handle = window.windowHandle();
+        QTest::mouseDClick(handle, Qt::LeftButton, {}, tabs->mapTo(&window, tabs->closeRect(0).center()));
+        QCOMPARE(window.documentCount(), 2);
+        QCOMPARE(tabs->tabTitle(0), QStringLiteral("第1课 (2).pdf"));
+
+        QTest::mouseDClick(handle, Qt::LeftButton, {}, tabs->mapTo(&window, tabs->settingsChipRect().center()));
+        QVERIFY(window.settingsShowing());
+        QVERIFY(tabs->settingsActive());
+    }
 };
 
 QTEST_MAIN(TestTabs)

@@ -13,7 +13,9 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStyle>
@@ -237,8 +239,25 @@ void TestTheme::modeZeroFollowsTheDesktop()
                << QVariant::fromValue(QDBusVariant(scheme));
         QVERIFY(QDBusConnection::sessionBus().send(signal));
     };
+    // The settings page names the scheme the desktop asks for, and the
+    // exit button of full screen wears the new colours, like everything else.
+    const auto themeStatus = [&window] {
+        for (QLabel *label : window.settingsPage()->findChildren<QLabel *>()) {
+            const QString text = label->text();
+            if (text.startsWith(QStringLiteral("当前跟随系统")) || text.startsWith(QStringLiteral("已固定")))
+                return text;
+        }
+        return QString();
+    };
+    const auto exitSheet = [&window] {
+        return window.findChild<QPushButton *>(QStringLiteral("fullscreenExit"))->styleSheet();
+    };
+    QCOMPARE(themeStatus(), QStringLiteral("当前跟随系统：深色"));
+    QVERIFY(exitSheet().contains(cssColor(theme().bar)));
     desktopSays(2);
     QTRY_VERIFY_WITH_TIMEOUT(!theme().dark, 5000);
+    QCOMPARE(themeStatus(), QStringLiteral("当前跟随系统：浅色"));
+    QVERIFY(exitSheet().contains(cssColor(theme().bar)));
     QCOMPARE(theme().desk.name(), QStringLiteral("#ecedf7"));
     QCOMPARE(QApplication::palette().color(QPalette::Window), m_factoryWindow);
     QVERIFY2(distance(barColor(window), QColor(0xf2, 0xf3, 0xfd)) <= 3, qPrintable(barColor(window).name()));
@@ -255,6 +274,7 @@ void TestTheme::modeZeroFollowsTheDesktop()
     desktopSays(1);
     QTest::qWait(300);
     QVERIFY(!theme().dark);
+    QCOMPARE(themeStatus(), QStringLiteral("已固定为浅色"));
     desktopSays(2);
 }
 

@@ -267,7 +267,7 @@ private slots:
         PalmState state;
         for (int i = 0; i < 10; ++i)
             classify({ { 0, 0, 10 } }, state, PalmSwitch::On);
-        // 20 px is a fat finger: it joins the calibration but the median stays 10.
+        // 20 px fingers pinch; a pinch teaches nothing, so the median stays 10.
         const Frame medium{ { 300, 300, 20 }, { 400, 300, 20 } };
         for (int i = 0; i < 3; ++i)
             QCOMPARE(classify(medium, state, PalmSwitch::On).kind, TouchKind::Pinch);
@@ -277,6 +277,33 @@ private slots:
         QCOMPARE(state.reference, 10.0);
         const Frame shrunk{ { 300, 300, 20 }, { 330, 300, 20 } };
         QCOMPARE(classify(shrunk, state, PalmSwitch::On).kind, TouchKind::Palm);
+    }
+
+    // Recorded on a board: a teacher writes with one finger, then rests the
+    // hand for two seconds while the palm pad flattens to about 1.7 times a
+    // finger. Frames that are no writing must not teach the finger size, or
+    // the hand soon passes for a finger and writes at its edge.
+    void restingHandNeverTeachesTheFingerSize()
+    {
+        PalmState state;
+        for (int i = 0; i < 8; ++i) {
+            const TouchClass c = classify({ { 100.0 + 10 * i, 100, 12 } }, state, PalmSwitch::On);
+            QVERIFY(c.kind == TouchKind::Write && c.write);
+        }
+        QCOMPARE(state.reference, 12.0);
+        Frames rest;
+        repeat({ { 400, 500, 34 }, { 440, 520, 70 } }, 2, &rest);
+        repeat({ { 402, 501, 20 }, { 441, 521, 66 } }, 120, &rest);
+        for (int i = 0; i < rest.size(); ++i) {
+            const TouchClass c = classify(rest.at(i), state, PalmSwitch::On);
+            QVERIFY2(!c.write, qPrintable(QStringLiteral("frame %1 writes").arg(i)));
+            if (i > 0)
+                QVERIFY2(c.kind == TouchKind::Palm, qPrintable(QStringLiteral("frame %1").arg(i)));
+        }
+        QCOMPARE(state.reference, 12.0);
+        // The hand lifts; the finger writes as before.
+        classify({}, state, PalmSwitch::On);
+        QVERIFY(classify({ { 200, 200, 12 } }, state, PalmSwitch::On).write);
     }
 
     void clusters_data()

@@ -3,6 +3,7 @@
 #include "app/transitionlayer.h"
 #include "canvas/pdfcanvas.h"
 #include "pages/homepage.h"
+#include "pages/settingspage.h"
 #include "testutil.h"
 
 #include <QStackedWidget>
@@ -109,6 +110,50 @@ private slots:
         QCOMPARE(window.pageStack()->currentWidget(), window.homePage());
         QTest::qWait(300);
         QVERIFY(idle(window));
+    }
+
+    // Closing the last document slides it away to the home page; the
+    // settings page never shows, not even in the first frame.
+    void closingTheLastDocumentShowsNoSettingsPage()
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString pdf = m_dir.filePath(QStringLiteral("last.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+        window.openPath(pdf);
+        window.finishTransition();
+        PdfCanvas *canvas = window.currentCanvas();
+        QTRY_VERIFY_WITH_TIMEOUT(canvas->outstandingRequests() == 0, 10000);
+        const QImage document = canvas->grab().toImage();
+        const QImage settings = window.settingsPage()->grab(QRect(QPoint(0, 0), canvas->size())).toImage();
+
+        window.onCloseCurrent();
+        QVERIFY(window.isTransitionRunning());
+        window.transitionAnimation()->pause();
+        window.transitionAnimation()->setCurrentTime(0);
+        const QImage first = window.transitionLayer()->grab().toImage();
+        // Mean difference per channel, 0..255.
+        const auto difference = [](const QImage &a, const QImage &b) {
+            const QImage x = a.convertToFormat(QImage::Format_RGB32);
+            const QImage y = b.convertToFormat(QImage::Format_RGB32).scaled(x.size());
+            qint64 sum = 0;
+            for (int row = 0; row < x.height(); ++row) {
+                for (int col = 0; col < x.width(); ++col) {
+                    const QRgb p = x.pixel(col, row);
+                    const QRgb q = y.pixel(col, row);
+                    sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+                }
+            }
+            return double(sum) / (3.0 * x.width() * x.height());
+        };
+        const double toDocument = difference(first, document);
+        const double toSettings = difference(first, settings);
+        QVERIFY2(toDocument < 2 && toSettings > 10,
+                 qPrintable(QStringLiteral("document %1, settings %2").arg(toDocument).arg(toSettings)));
+        QCOMPARE(window.pageStack()->currentWidget(), window.homePage());
+        window.transitionAnimation()->resume();
+        QTRY_VERIFY_WITH_TIMEOUT(idle(window), 2000);
     }
 };
 

@@ -1,20 +1,25 @@
 // Word documents in the main window: the conversion runs beside the event
 // loop, can be cancelled, is joined by a second open, and ends in a tab.
 #include "app/mainwindow.h"
+#include "app/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/wordconvert.h"
 #include "docs/wordconvertsample.h"
 #include "docs/workingcopy.h"
+#include "platform/fileassoc.h"
 #include "system/settings.h"
 #include "modalhelpers.h"
 #include "testutil.h"
 
 #include <QDesktopServices>
 #include <QDropEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -111,6 +116,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(runs() == 1, 5000);
         const qint64 pid = job->processId();
 
+        // A finger can hit it.
+        const int target = uiMetrics(conversions->cancelButton()->font()).touchTarget;
+        QVERIFY(conversions->cancelButton()->height() >= target && conversions->cancelButton()->width() >= target);
         QTest::mouseClick(conversions->cancelButton(), Qt::LeftButton);
         QCOMPARE(conversions->runningCount(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 5000);
@@ -164,7 +172,9 @@ private slots:
         window.openPath(m_docx);
         QVERIFY(setWordOpenMode(2));
         window.openPath(m_docx);
-        QCOMPARE(m_urls, QList<QUrl>({QUrl::fromLocalFile(m_docx), QUrl::fromLocalFile(m_docx)}));
+        // Who would open it is asked off the GUI thread first.
+        QTRY_COMPARE_WITH_TIMEOUT(m_urls, QList<QUrl>({QUrl::fromLocalFile(m_docx), QUrl::fromLocalFile(m_docx)}),
+                                  30000);
         QCOMPARE(window.documentCount(), 0);
 
         QVERIFY(setWordOpenMode(1));
@@ -173,7 +183,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.wordConversions()->runningCount() == 0, 10000);
         QCOMPARE(window.statusBar()->currentMessage(),
                  QStringLiteral("转换失败：LibreOffice 未生成 PDF（退出码 1：Error: source file could not be loaded）。"
-                                "请把 .docx 的默认程序设为 Word（设置 → 默认应用），或先用「用 Word 打开」"));
+                                "请确认这份文档能在 LibreOffice 中单独打开（它可能已损坏或受密码保护），"
+                                "或在那里另存为 PDF 后再打开"));
 
         qunsetenv("LECTERN_SOFFICE");
         const QByteArray path = qgetenv("PATH");
@@ -183,6 +194,34 @@ private slots:
         QCOMPARE(window.statusBar()->currentMessage(),
                  QStringLiteral("未检测到 Word/WPS 或 LibreOffice，无法打开该 Word 文档（可先另存为 PDF）"));
         QCOMPARE(window.documentCount(), 0);
+    }
+
+    // Registered as an open-with candidate and nobody else opening Word
+    // files, this program is the desktop's default for them: "用 Word 打开"
+    // must not hand the file back here (a new process, which hands it on
+    // again, without end). It says why instead.
+    void handOverNeverComesBack()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xdg-mime")).isEmpty())
+            QSKIP("xdg-utils not installed");
+        QString error;
+        QVERIFY2(registerFileAssociations(&error), qPrintable(error));
+        auto restore = qScopeGuard([] { unregisterFileAssociations(); });
+        QVERIFY(setWordOpenMode(2));
+        MainWindow window;
+        window.show();
+        m_urls.clear();
+        QString said;
+        TestUtil::onNextModal<QMessageBox>([&said](QMessageBox *box) {
+            said = box->text();
+            box->accept();
+        });
+        window.openPath(m_docx);
+        QTRY_VERIFY_WITH_TIMEOUT(!said.isEmpty(), 30000);
+        QVERIFY2(said.contains(QStringLiteral("默认程序就是本程序")), qPrintable(said));
+        QVERIFY(m_urls.isEmpty());
+        QCOMPARE(window.documentCount(), 0);
+        QVERIFY(setWordOpenMode(1));
     }
 };
 
