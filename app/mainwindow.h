@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QSize>
 
+#include <functional>
+
 class DocumentTabs;
 class HomePage;
 class PageTransitionLayer;
@@ -175,6 +177,12 @@ private:
     bool saveAsPackage(int index, const QString &target);
     bool injectPdf(int index, const QString &target);
     bool exportPng(int index, const QString &target);
+    bool confirmReplace(const QString &existing);
+    // While an export runs its progress box holds the window: opens that
+    // arrive meanwhile (a forwarded double click, a finished conversion)
+    // would show questions no one could answer, so they wait for its end.
+    void deferUntilExported(std::function<void()> step);
+    void runDeferredSteps();
 
     QStackedWidget *m_stack = nullptr;
     struct TransitionState
@@ -219,4 +227,6 @@ private:
     bool m_wasMaximized = false;
     int m_zoomDepth = 0;
     int m_closeDirection = 0;
+    int m_exporting = 0;
+    QList<std::function<void()>> m_afterExport;
 };

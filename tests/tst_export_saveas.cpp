@@ -1,15 +1,25 @@
 // Save as through the real dialog: the three kinds with their proposed
-// names, the refusals and failures, and a cancel in the progress dialog.
+// names, the refusals and failures, a name that only gets its extension
+// afterwards, a cancel in the progress box, and opens that arrive while an
+// export runs.
+#include "app/exportprogress.h"
 #include "app/mainwindow.h"
+#include "app/singleinstance.h"
+#include "app/uimetrics.h"
+#include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
+#include "docs/package.h"
 #include "modalhelpers.h"
+#include "system/settings.h"
 #include "testutil.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPdfDocument>
-#include <QProgressDialog>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -59,6 +69,23 @@ void answerWarning(QStringList *seen)
         *seen << box->windowTitle() << box->text();
         box->accept();
     });
+}
+
+// Answers the next "已存在，要替换吗？" box with the button labelled choice.
+void answerReplace(const QString &choice, QString *text)
+{
+    onNextModal<QMessageBox>([choice, text](QMessageBox *box) {
+        *text = box->text();
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == choice)
+                QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 } // namespace
@@ -156,17 +183,145 @@ private slots:
 
         answerSaveAs(1, folder + QStringLiteral("/big.pdf"));
         QString label;
-        onNextModal<QProgressDialog>([&label](QProgressDialog *progress) {
+        bool buttonWhole = false;
+        onNextModal<ExportProgress>([&label, &buttonWhole](ExportProgress *progress) {
             label = progress->labelText();
-            if (auto *cancel = progress->findChild<QPushButton *>())
-                QTest::mouseClick(cancel, Qt::LeftButton);
+            // The whole button is on screen and big enough for a finger.
+            QPushButton *cancel = progress->cancelButton();
+            buttonWhole = progress->rect().contains(cancel->geometry())
+                && cancel->height() >= uiMetrics(cancel->font()).touchTarget
+                && cancel->visibleRegion().boundingRect() == cancel->rect();
+            QTest::mouseClick(cancel, Qt::LeftButton);
         });
         QVERIFY(!window->saveAs(0));
         QVERIFY2(label.startsWith(QStringLiteral("正在导出 第 ")) && label.endsWith(QStringLiteral(" / 5 页")),
                  qPrintable(label));
+        QVERIFY(buttonWhole);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("导出已取消"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(window->document(0).dirty);
+    }
+
+    // The dialog asked about "数学"; the extension added afterwards names
+    // another lesson, which is asked about before it is replaced.
+    void nameWithoutExtensionAsksBeforeReplacing()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("新课.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 1));
+        const QString lesson = m_dir.filePath(QStringLiteral("数学.dpz"));
+        QVERIFY(writePackage(lesson, readAll(pdf), QJsonObject{{QStringLiteral("version"), 1}}));
+        const QByteArray before = readAll(lesson);
+        auto window = openWindow(pdf);
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
+
+        QString asked;
+        answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
+        answerReplace(QStringLiteral("取消"), &asked);
+        QVERIFY(!window->saveAs(0));
+        QCOMPARE(asked, QStringLiteral("数学.dpz 已存在，要替换吗？"));
+        QCOMPARE(readAll(lesson), before);
+        QVERIFY(window->document(0).dirty);
+        QVERIFY(window->document(0).packagePath.isEmpty());
+
+        asked.clear();
+        answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
+        answerReplace(QStringLiteral("替换"), &asked);
+        QVERIFY(window->saveAs(0));
+        QCOMPARE(asked, QStringLiteral("数学.dpz 已存在，要替换吗？"));
+        QVERIFY(readAll(lesson) != before);
+        QCOMPARE(window->document(0).packagePath, lesson);
+    }
+
+    // A re-export over twelve earlier pages, cancelled half-way: every
+    // earlier page is still there, byte for byte, and nothing else is.
+    void cancelledPngReexportKeepsTheEarlierExport()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("十二页.pdf"));
+        QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(12, QSizeF(1500, 1500))));
+        auto window = openWindow(pdf);
+        const QString folder = m_dir.filePath(QStringLiteral("pages"));
+        QVERIFY(QDir().mkpath(folder));
+        answerSaveAs(2, folder + QStringLiteral("/课"));
+        QVERIFY(window->saveAs(0));
+        // The real first file: with 12 pages it is "-01".
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已导出 12 张 PNG：课-01.png …"));
+        const QStringList earlier = filesIn(folder);
+        QCOMPARE(earlier.size(), 12);
+        QList<QByteArray> bytes;
+        for (const QString &name : earlier)
+            bytes.append(readAll(folder + QLatin1Char('/') + name));
+
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas(), 0.5));
+        QString asked;
+        answerSaveAs(2, folder + QStringLiteral("/课"));
+        answerReplace(QStringLiteral("替换"), &asked);
+        int doneWhenCancelled = -1;
+        onNextModal<ExportProgress>([&doneWhenCancelled](ExportProgress *progress) {
+            auto *halfway = new QTimer(progress);
+            QObject::connect(halfway, &QTimer::timeout, progress, [progress, halfway, &doneWhenCancelled] {
+                if (progress->progressBar()->value() < 4)
+                    return;
+                halfway->stop();
+                doneWhenCancelled = progress->progressBar()->value();
+                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+            });
+            halfway->start(5);
+        });
+        QVERIFY(!window->saveAs(0));
+        QCOMPARE(asked, QStringLiteral("课-01.png 等 12 个文件 已存在，要替换吗？"));
+        QVERIFY2(doneWhenCancelled >= 4 && doneWhenCancelled < 12, qPrintable(QString::number(doneWhenCancelled)));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("导出已取消"));
+        QCOMPARE(filesIn(folder), earlier);
+        for (int i = 0; i < earlier.size(); ++i)
+            QVERIFY2(readAll(folder + QLatin1Char('/') + earlier.at(i)) == bytes.at(i), qPrintable(earlier.at(i)));
+    }
+
+    // A Word document double-clicked while an export runs: a second real
+    // process forwards it, the export finishes, and only then is the
+    // teacher asked how to open it (never a question no one can answer).
+    void forwardedOpenWaitsForTheExport()
+    {
+        QVERIFY(setWordOpenMode(0));
+        const QString pdf = m_dir.filePath(QStringLiteral("长课.pdf"));
+        QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(6, QSizeF(1500, 1500))));
+        const QString docx = m_dir.filePath(QStringLiteral("通知.docx"));
+        QFile word(docx);
+        QVERIFY(word.open(QIODevice::WriteOnly) && word.write("PK\x03\x04") == 4);
+        word.close();
+        auto window = openWindow(pdf);
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
+        SingleInstanceServer server(window.get());
+        connect(&server, &SingleInstanceServer::openRequested, window.get(), &MainWindow::openPath);
+        QVERIFY(server.listen());
+
+        const QString target = m_dir.filePath(QStringLiteral("长课-已批注.pdf"));
+        answerSaveAs(1, target);
+        bool forwarded = false;
+        bool askedDuringExport = true;
+        onNextModal<ExportProgress>([&](ExportProgress *progress) {
+            // The export cannot end while this runs: the open arrives mid-way.
+            QProcess second;
+            second.start(TestUtil::lecternBinary(), {docx});
+            forwarded = second.waitForFinished(60000) && second.exitCode() == 0;
+            const bool held = QTest::qWaitFor([&] {
+                return window->statusBar()->currentMessage() == QStringLiteral("导出完成后打开 通知.docx");
+            }, 10000);
+            askedDuringExport = !held || QApplication::activeModalWidget() != progress;
+        });
+        QString question;
+        onNextModal<WordQuestion>([&question](WordQuestion *box) {
+            question = box->findChild<QLabel *>()->text();
+            box->reject();
+        });
+        QVERIFY(window->saveAs(0));
+        QVERIFY(forwarded);
+        QVERIFY(!askedDuringExport);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已注入 PDF 长课-已批注.pdf"));
+        QPdfDocument written;
+        written.load(target);
+        QCOMPARE(written.pageCount(), 6);
+        QTRY_COMPARE(question, QStringLiteral("「通知.docx」要如何打开？"));
+        QCOMPARE(window->documentCount(), 1);
     }
 };
 
