@@ -11,7 +11,9 @@
 #include "app/theme.h"
 #include "app/themecheck.h"
 #include "app/touchprobewindow.h"
+#include "app/usage.h"
 #include "bench/bench.h"
+#include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
 #include "platform/startupenv.h"
 #include "system/crashreport.h"
@@ -98,6 +100,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runShellBench(argument);
     if (name == QLatin1String("--bench-workingcopy"))
         return runWorkingCopyBench(argument);
+    if (name == QLatin1String("--help"))
+        return printUsage();
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }
@@ -105,6 +109,7 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
 int runApplication(int argc, char **argv)
 {
     qputenv("QT_DEBUG_PLUGINS", "1");
+    ignoreFileSizeSignal();
     // Before anything else can fail, so even a start that dies in Qt's
     // plug-in loading leaves its trace.
     writeStartupLog();
@@ -154,8 +159,10 @@ int runApplication(int argc, char **argv)
     // Only the instance that serves sweeps the temp folder: a start that
     // hands its files over must not delete what the running window holds,
     // and one whose server cannot listen cannot tell that none runs.
-    if (server->listen())
+    if (server->listen()) {
         sweepTempFolder();
+        sweepConverterLeftovers();
+    }
     if (!commandLine.files.isEmpty())
         window.openPath(commandLine.files.first());
     return app.exec();
