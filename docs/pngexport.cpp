@@ -6,6 +6,7 @@
 #include "docs/pdfexport_pipeline.h"
 #include "platform/filereplace.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -50,27 +51,33 @@ public:
             return false;
         }
         m_staged.append({temp, name, QString(), false});
+        // Encoded in memory first, so a full disk reads as what it is and
+        // not as an encoding failure.
+        QByteArray png;
+        {
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            if (!image.save(&buffer, "PNG")) {
+                *error = QStringLiteral("第 %1 页 PNG 编码失败").arg(page + 1);
+                return false;
+            }
+        }
         QFile file(temp);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             *error = QStringLiteral("无法写入 %1：%2").arg(name, file.errorString());
             return false;
         }
-        // A full disk fails the encoder's writes: say so, not "encoding".
-        const bool encoded = image.save(&file, "PNG");
-        const bool flushed = encoded && file.flush();
-        if (file.error() != QFileDevice::NoError) {
-            *error = QStringLiteral("写入 %1 失败：%2").arg(name, file.errorString());
-            return false;
-        }
-        if (!encoded || !flushed) {
-            *error = QStringLiteral("第 %1 页 PNG 编码失败").arg(page + 1);
-            return false;
+        // A full disk may first take part of the bytes; writing the rest
+        // then fails with the system's reason.
+        for (qint64 done = 0; done < png.size();) {
+            const qint64 n = file.write(png.constData() + done, png.size() - done);
+            if (n <= 0) {
+                *error = QStringLiteral("写入 %1 失败：%2").arg(name, file.errorString());
+                return false;
+            }
+            done += n;
         }
         file.close();
-        if (file.error() != QFileDevice::NoError) {
-            *error = QStringLiteral("写入 %1 失败：%2").arg(name, file.errorString());
-            return false;
-        }
         // Readable like any file the teacher saves (the temporary one is private).
         file.setPermissions(QFileInfo::exists(name) ? QFile::permissions(name) : kSharedPermissions);
         return true;

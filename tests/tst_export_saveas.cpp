@@ -39,9 +39,9 @@ QByteArray readAll(const QString &path)
 
 // Picks filter `index` as a user would (the type box takes focus and moves
 // by key), remembering every proposal shown on the way, then saves target.
-void answerSaveAs(int index, const QString &target, QStringList *proposals = nullptr)
+QTimer *answerSaveAs(int index, const QString &target, QStringList *proposals = nullptr)
 {
-    onNextModal<QFileDialog>([index, target, proposals](QFileDialog *dialog) {
+    return onNextModal<QFileDialog>([index, target, proposals](QFileDialog *dialog) {
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         if (!edit || !types) {
@@ -71,10 +71,29 @@ void answerWarning(QStringList *seen)
     });
 }
 
-// Answers the next "已存在，要替换吗？" box with the button labelled choice.
-void answerReplace(const QString &choice, QString *text)
+// Answers still waiting when a test ends early point into its locals: this
+// drops them with the test.
+class PendingAnswers
 {
-    onNextModal<QMessageBox>([choice, text](QMessageBox *box) {
+public:
+    PendingAnswers() = default;
+    PendingAnswers(const PendingAnswers &) = delete;
+    PendingAnswers &operator=(const PendingAnswers &) = delete;
+    ~PendingAnswers()
+    {
+        for (const QPointer<QTimer> &timer : std::as_const(m_timers))
+            delete timer.data();
+    }
+    void operator<<(QTimer *timer) { m_timers.append(timer); }
+
+private:
+    QList<QPointer<QTimer>> m_timers;
+};
+
+// Answers the next "已存在，要替换吗？" box with the button labelled choice.
+QTimer *answerReplace(const QString &choice, QString *text)
+{
+    return onNextModal<QMessageBox>([choice, text](QMessageBox *box) {
         *text = box->text();
         for (QAbstractButton *button : box->buttons()) {
             if (button->text() == choice)
@@ -184,7 +203,8 @@ private slots:
         answerSaveAs(1, folder + QStringLiteral("/big.pdf"));
         QString label;
         bool buttonWhole = false;
-        onNextModal<ExportProgress>([&label, &buttonWhole](ExportProgress *progress) {
+        PendingAnswers pending;
+        pending << onNextModal<ExportProgress>([&label, &buttonWhole](ExportProgress *progress) {
             label = progress->labelText();
             // The whole button is on screen and big enough for a finger.
             QPushButton *cancel = progress->cancelButton();
@@ -215,8 +235,9 @@ private slots:
         QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
 
         QString asked;
-        answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
-        answerReplace(QStringLiteral("取消"), &asked);
+        PendingAnswers pending;
+        pending << answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
+        pending << answerReplace(QStringLiteral("取消"), &asked);
         QVERIFY(!window->saveAs(0));
         QCOMPARE(asked, QStringLiteral("数学.dpz 已存在，要替换吗？"));
         QCOMPARE(readAll(lesson), before);
@@ -224,8 +245,8 @@ private slots:
         QVERIFY(window->document(0).packagePath.isEmpty());
 
         asked.clear();
-        answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
-        answerReplace(QStringLiteral("替换"), &asked);
+        pending << answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
+        pending << answerReplace(QStringLiteral("替换"), &asked);
         QVERIFY(window->saveAs(0));
         QCOMPARE(asked, QStringLiteral("数学.dpz 已存在，要替换吗？"));
         QVERIFY(readAll(lesson) != before);
@@ -253,10 +274,11 @@ private slots:
 
         QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas(), 0.5));
         QString asked;
-        answerSaveAs(2, folder + QStringLiteral("/课"));
-        answerReplace(QStringLiteral("替换"), &asked);
+        PendingAnswers pending;
+        pending << answerSaveAs(2, folder + QStringLiteral("/课"));
+        pending << answerReplace(QStringLiteral("替换"), &asked);
         int doneWhenCancelled = -1;
-        onNextModal<ExportProgress>([&doneWhenCancelled](ExportProgress *progress) {
+        pending << onNextModal<ExportProgress>([&doneWhenCancelled](ExportProgress *progress) {
             auto *halfway = new QTimer(progress);
             QObject::connect(halfway, &QTimer::timeout, progress, [progress, halfway, &doneWhenCancelled] {
                 if (progress->progressBar()->value() < 4)
@@ -298,7 +320,8 @@ private slots:
         answerSaveAs(1, target);
         bool forwarded = false;
         bool askedDuringExport = true;
-        onNextModal<ExportProgress>([&](ExportProgress *progress) {
+        PendingAnswers pending;
+        pending << onNextModal<ExportProgress>([&](ExportProgress *progress) {
             // The export cannot end while this runs: the open arrives mid-way.
             QProcess second;
             second.start(TestUtil::lecternBinary(), {docx});
@@ -309,7 +332,7 @@ private slots:
             askedDuringExport = !held || QApplication::activeModalWidget() != progress;
         });
         QString question;
-        onNextModal<WordQuestion>([&question](WordQuestion *box) {
+        pending << onNextModal<WordQuestion>([&question](WordQuestion *box) {
             question = box->findChild<QLabel *>()->text();
             box->reject();
         });

@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QPdfDocument>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -309,6 +310,15 @@ private slots:
         QCOMPARE(started.size(), 2);
         const qint64 launcher = started.at(0).toLongLong();
         const qint64 helper = started.at(1).toLongLong();
+        // Whatever fails below, nothing of this outlives the test.
+        const auto tidy = qScopeGuard([launcher, helper] {
+            for (const qint64 pid : {launcher, helper}) {
+                if (processAlive(pid))
+                    ::kill(pid_t(pid), SIGKILL);
+            }
+            for (const QString &name : QDir(tempFolder()).entryList({QStringLiteral("lo-*")}, QDir::Dirs))
+                QDir(tempFolder() + QLatin1Char('/') + name).removeRecursively();
+        });
         ::kill(pid_t(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished(10000));
 
