@@ -140,7 +140,7 @@ bool ExportProgress::eventFilter(QObject *watched, QEvent *event)
     if (isVisible() && isWithin(widget, this))
         return false;
     QWidget *modal = QApplication::activeModalWidget();
-    if (modal && modal != this && modal != parentWidget() && isWithin(widget, modal))
+    if (modal && modal != this && isWithin(widget, modal))
         return false;
     // The rest of the program waits until the export is over; a close is
     // refused outright.

@@ -110,6 +110,7 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
             break;
         }
     }
+    const QStringList sources{doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath, doc.packagePath};
     const QString saveFolder = defaultSavePath();
     const QString folder = !saveFolder.isEmpty() && QFileInfo(saveFolder).isDir()
                                ? saveFolder
@@ -131,7 +132,8 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
             [&dialog, base](const QString &filter) { dialog.selectFile(proposedName(base, filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    QString chosen = dialog.selectedFiles().constFirst();
+    const QString typed = dialog.selectedFiles().constFirst();
+    QString chosen = typed;
     if (chosen.isEmpty())
         return false;
     const QString filter = dialog.selectedNameFilter();
@@ -147,27 +149,31 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
     if (!chosen.endsWith(suffix, Qt::CaseInsensitive))
         chosen += suffix;
     *target = chosen;
+    if (index >= m_canvases.size())
+        return false; // the dialog ran an event loop: the document may have gone
     // The dialog asked about the name as typed; a name that only now got
     // its extension (or a page file of a PNG export) is asked about here.
+    // A source file of the document is not asked about: the export refuses it.
     if (*kind == SaveKind::Png) {
         QString base = chosen;
         base.chop(suffix.size());
         const int count = std::max(m_canvases.at(index)->pageCount(), 1);
+        QStringList pages;
         QStringList existing;
         for (int k = 1; k <= count; ++k) {
-            const QString page = pngPageName(base, k, count);
-            if (QFileInfo::exists(page))
-                existing.append(QFileInfo(page).fileName());
+            pages.append(pngPageName(base, k, count));
+            if (QFileInfo::exists(pages.constLast()))
+                existing.append(QFileInfo(pages.constLast()).fileName());
         }
-        if (existing.isEmpty())
+        if (existing.isEmpty() || !sourceAmongTargets(pages, sources).isEmpty())
             return true;
         const QString named = existing.size() == 1
             ? existing.constFirst()
             : QStringLiteral("%1 等 %2 个文件").arg(existing.constFirst()).arg(existing.size());
         return confirmReplace(named);
     }
-    const QString typed = dialog.selectedFiles().constFirst();
-    if (chosen == typed || !QFileInfo::exists(chosen))
+    if (chosen == typed || !QFileInfo::exists(chosen)
+        || (*kind == SaveKind::Pdf && !sourceAmongTargets({chosen}, sources).isEmpty()))
         return true;
     return confirmReplace(QFileInfo(chosen).fileName());
 }
