@@ -245,7 +245,7 @@ QString WordConvertJob::libreOfficeResult()
     }
     // A crash may leave half a PDF behind; only a clean end counts.
     if (m_process->exitStatus() == QProcess::CrashExit)
-        return QStringLiteral("LibreOffice 异常退出（信号 %1），PDF 不完整").arg(m_process->exitCode());
+        return QStringLiteral("LibreOffice 异常退出（信号 %1），生成的 PDF 可能不完整").arg(m_process->exitCode());
     if (m_process->exitCode() != 0)
         return QStringLiteral("LibreOffice 转换出错（退出码 %1）").arg(m_process->exitCode());
     if (!QFile::rename(produced, m_partialPath))

@@ -27,7 +27,8 @@ QString defaultDocxHandler();
 
 // LibreOffice forks helpers of its own: the child and everything it starts
 // share one process group, so a kill reaches all of them. The child also
-// dies with the program, so a crash leaves no converter running.
+// dies with the program; helpers it forked are ended at the next start
+// (endOrphanedProcessGroups).
 void runInOwnProcessGroup(QProcess &process);
 // Ends the converters a program that died left behind: every process group
 // that holds a process with an argument starting with argumentPrefix and
