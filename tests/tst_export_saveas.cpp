@@ -102,6 +102,24 @@ QTimer *answerReplace(const QString &choice, QString *text)
     });
 }
 
+// Calls act with the export's progress box on every tick while it is up,
+// until act returns true. No watchdog: the export ends on its own, and a
+// slow one must not be cancelled by the test.
+QTimer *whileExporting(std::function<bool(ExportProgress *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *progress = qobject_cast<ExportProgress *>(QApplication::activeModalWidget());
+        if (progress && act(progress)) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+    return timer;
+}
+
 QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -262,7 +280,8 @@ private slots:
         auto window = openWindow(pdf);
         const QString folder = m_dir.filePath(QStringLiteral("pages"));
         QVERIFY(QDir().mkpath(folder));
-        answerSaveAs(2, folder + QStringLiteral("/课"));
+        PendingAnswers pending;
+        pending << answerSaveAs(2, folder + QStringLiteral("/课"));
         QVERIFY(window->saveAs(0));
         // The real first file: with 12 pages it is "-01".
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已导出 12 张 PNG：课-01.png …"));
@@ -274,20 +293,15 @@ private slots:
 
         QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas(), 0.5));
         QString asked;
-        PendingAnswers pending;
         pending << answerSaveAs(2, folder + QStringLiteral("/课"));
         pending << answerReplace(QStringLiteral("替换"), &asked);
         int doneWhenCancelled = -1;
-        pending << onNextModal<ExportProgress>([&doneWhenCancelled](ExportProgress *progress) {
-            auto *halfway = new QTimer(progress);
-            QObject::connect(halfway, &QTimer::timeout, progress, [progress, halfway, &doneWhenCancelled] {
-                if (progress->progressBar()->value() < 4)
-                    return;
-                halfway->stop();
-                doneWhenCancelled = progress->progressBar()->value();
-                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
-            });
-            halfway->start(5);
+        pending << whileExporting([&doneWhenCancelled](ExportProgress *progress) {
+            if (progress->progressBar()->value() < 4)
+                return false;
+            doneWhenCancelled = progress->progressBar()->value();
+            QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+            return true;
         });
         QVERIFY(!window->saveAs(0));
         QCOMPARE(asked, QStringLiteral("课-01.png 等 12 个文件 已存在，要替换吗？"));
@@ -317,11 +331,11 @@ private slots:
         QVERIFY(server.listen());
 
         const QString target = m_dir.filePath(QStringLiteral("长课-已批注.pdf"));
-        answerSaveAs(1, target);
         bool forwarded = false;
         bool askedDuringExport = true;
         PendingAnswers pending;
-        pending << onNextModal<ExportProgress>([&](ExportProgress *progress) {
+        pending << answerSaveAs(1, target);
+        pending << whileExporting([&](ExportProgress *progress) {
             // The export cannot end while this runs: the open arrives mid-way.
             QProcess second;
             second.start(TestUtil::lecternBinary(), {docx});
@@ -330,6 +344,7 @@ private slots:
                 return window->statusBar()->currentMessage() == QStringLiteral("导出完成后打开 通知.docx");
             }, 10000);
             askedDuringExport = !held || QApplication::activeModalWidget() != progress;
+            return true;
         });
         QString question;
         pending << onNextModal<WordQuestion>([&question](WordQuestion *box) {
