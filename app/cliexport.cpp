@@ -28,11 +28,28 @@ void printOut(const QString &line)
     std::fflush(stdout);
 }
 
+void printError(const QString &line)
+{
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
 int fail(const QString &message)
 {
-    std::fputs((message + QLatin1Char('\n')).toUtf8().constData(), stderr);
-    std::fflush(stderr);
-    return 1;
+    printError(message);
+    return kExportFailedExit;
+}
+
+// After a successful export: 0, or the damaged package's warning and its
+// own exit status.
+int finished(const QString &input, const QList<PackageDamage> &damage)
+{
+    if (damage.isEmpty())
+        return 0;
+    for (const PackageDamage &d : damage)
+        logInfo(QStringLiteral("open"), QStringLiteral("批注包已损坏：%1（%2）").arg(input, d.describe()));
+    printError(packageDamageText(damage));
+    return kExportDamagedExit;
 }
 
 // The document as the open flow would show it, in a canvas that is never
@@ -40,7 +57,8 @@ int fail(const QString &message)
 // copy's ink belongs to the window's session, not to a scripted export).
 // Word documents are converted and pictures wrapped into a one-page PDF
 // first, as the open flow does (the conversion blocks: there is no window).
-bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QString *error)
+bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QList<PackageDamage> *damage,
+                   QString *error)
 {
     QJsonObject ink;
     *pdfPath = input;
@@ -63,7 +81,7 @@ bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QS
     } else if (looksLikePackage(input)) {
         QByteArray pdf;
         QString message;
-        if (!readPackage(input, &pdf, &ink, &message)) {
+        if (!readPackage(input, &pdf, &ink, &message, damage)) {
             *error = QStringLiteral("打开失败：%1").arg(message);
             return false;
         }
@@ -92,8 +110,9 @@ int runExportSwitch(const QString &name, const QString &input, const QString &ou
     const bool pdf = name == QLatin1String("--export-pdf");
     auto canvas = std::make_unique<PdfCanvas>();
     QString pdfPath;
+    QList<PackageDamage> damage;
     QString error;
-    if (!loadForExport(input, canvas.get(), &pdfPath, &error)) {
+    if (!loadForExport(input, canvas.get(), &pdfPath, &damage, &error)) {
         logInfo(QStringLiteral("open"), QStringLiteral("命令行导出：%1（%2）").arg(input, error));
         return fail(error);
     }
@@ -110,7 +129,7 @@ int runExportSwitch(const QString &name, const QString &input, const QString &ou
         }
         logInfo(logSave(), QStringLiteral("命令行注入 PDF %1：%2 页").arg(output).arg(canvas->pageCount()));
         printOut(QDir::toNativeSeparators(output));
-        return 0;
+        return finished(input, damage);
     }
 
     QString base = output;
@@ -133,5 +152,5 @@ int runExportSwitch(const QString &name, const QString &input, const QString &ou
     logInfo(logSave(), QStringLiteral("命令行导出 PNG %1：%2 张").arg(output).arg(written.size()));
     for (const QString &file : std::as_const(written))
         printOut(QDir::toNativeSeparators(file));
-    return 0;
+    return finished(input, damage);
 }

@@ -43,6 +43,7 @@ constexpr SwitchRule kSwitches[] = {
     { "--export-png", ArgRule::RequiredPair, nullptr },
     { "--bench-export", ArgRule::Required, nullptr },
     { "--bench-workingcopy", ArgRule::Required, nullptr },
+    { "--help", ArgRule::None, nullptr },
 };
 
 // Word documents qualify by the same suffix test the Word converter uses.

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QSize>
 
+#include <functional>
+
 class DocumentTabs;
 class HomePage;
 class PageTransitionLayer;
@@ -196,6 +198,12 @@ private:
     bool saveAsPackage(int index, const QString &target);
     bool injectPdf(int index, const QString &target);
     bool exportPng(int index, const QString &target);
+    bool confirmReplace(const QString &existing);
+    // While an export runs its progress box holds the window: opens that
+    // arrive meanwhile (a forwarded double click, a finished conversion)
+    // would show questions no one could answer, so they wait for its end.
+    void deferUntilExported(std::function<void()> step);
+    void runDeferredSteps();
 
     QStackedWidget *m_stack = nullptr;
     struct TransitionState
@@ -247,4 +255,6 @@ private:
     QElapsedTimer m_pressClock;
     qint64 m_lastPressMs = -1;                 // m_pressClock
     QPointF m_lastPressGlobal;
+    int m_exporting = 0;
+    QList<std::function<void()>> m_afterExport;
 };

@@ -133,6 +133,11 @@ int MainWindow::findOpen(const QString &path, Kind kind) const
 
 void MainWindow::openPath(const QString &path)
 {
+    if (m_exporting > 0) {
+        deferUntilExported([this, path] { openPath(path); });
+        statusBar()->showMessage(QStringLiteral("导出完成后打开 %1").arg(QFileInfo(path).fileName()));
+        return;
+    }
     recordOperation("open", QFileInfo(path).fileName());
     finishTransition();
     QElapsedTimer clock;
@@ -230,6 +235,10 @@ void MainWindow::openWordDocument(const QString &path, const QElapsedTimer &cloc
 
 void MainWindow::onWordConverted(const WordConversionResult &result)
 {
+    if (m_exporting > 0) {
+        deferUntilExported([this, result] { onWordConverted(result); });
+        return;
+    }
     const QString &path = result.source;
     if (result.cancelled) {
         statusBar()->showMessage(QStringLiteral("已取消转换：%1").arg(QFileInfo(path).fileName()), 4000);
@@ -305,14 +314,9 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
         statusText = restore.statusText;
         statusTimeout = restore.statusTimeoutMs;
         if (!damage.isEmpty()) {
-            QStringList entries;
-            for (const PackageDamage &d : damage) {
+            for (const PackageDamage &d : damage)
                 logInfo(logOpen(), QStringLiteral("批注包已损坏：%1（%2）").arg(path, d.describe()));
-                if (!entries.contains(d.entry))
-                    entries.append(d.entry);
-            }
-            statusText = QStringLiteral("批注包已损坏：%1 校验不符，内容可能不完整")
-                                 .arg(entries.join(QStringLiteral("、")));
+            statusText = packageDamageText(damage);
             statusTimeout = 10000;
         }
     } else {

@@ -4,6 +4,7 @@
 #include "app/documentwriter.h"
 #include "app/exportprogress.h"
 #include "app/sourceguard.h"
+#include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/package.h"
 #include "docs/pdfexport.h"
@@ -16,7 +17,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -44,6 +47,30 @@ QString openElsewhereText()
 {
     return QStringLiteral("这个文件正在另一个标签页中打开，请换个文件名");
 }
+
+// Counts the running export for the window; its end lets the steps that
+// waited for it run, once the flow that exported has returned.
+class ExportScope
+{
+public:
+    ExportScope(int *depth, QObject *window, std::function<void()> after)
+        : m_depth(depth), m_window(window), m_after(std::move(after))
+    {
+        ++*m_depth;
+    }
+    ~ExportScope()
+    {
+        if (--*m_depth == 0)
+            QTimer::singleShot(0, m_window, m_after);
+    }
+    ExportScope(const ExportScope &) = delete;
+    ExportScope &operator=(const ExportScope &) = delete;
+
+private:
+    int *m_depth;
+    QObject *m_window;
+    std::function<void()> m_after;
+};
 
 } // namespace
 
@@ -79,6 +106,7 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
             break;
         }
     }
+    const QStringList sources{doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath, doc.packagePath};
     const QString saveFolder = defaultSavePath();
     const QString folder = !saveFolder.isEmpty() && QFileInfo(saveFolder).isDir()
                                ? saveFolder
@@ -100,7 +128,8 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
             [&dialog, base](const QString &filter) { dialog.selectFile(proposedName(base, filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    QString chosen = dialog.selectedFiles().constFirst();
+    const QString typed = dialog.selectedFiles().constFirst();
+    QString chosen = typed;
     if (chosen.isEmpty())
         return false;
     const QString filter = dialog.selectedNameFilter();
@@ -116,7 +145,65 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
     if (!chosen.endsWith(suffix, Qt::CaseInsensitive))
         chosen += suffix;
     *target = chosen;
-    return true;
+    if (index >= m_canvases.size())
+        return false; // the dialog ran an event loop: the document may have gone
+    // The dialog asked about the name as typed; a name that only now got
+    // its extension (or a page file of a PNG export) is asked about here.
+    // A source file of the document is not asked about: the export refuses it.
+    if (*kind == SaveKind::Png) {
+        QString base = chosen;
+        base.chop(suffix.size());
+        const int count = std::max(m_canvases.at(index)->pageCount(), 1);
+        QStringList pages;
+        QStringList existing;
+        for (int k = 1; k <= count; ++k) {
+            pages.append(pngPageName(base, k, count));
+            if (QFileInfo::exists(pages.constLast()))
+                existing.append(QFileInfo(pages.constLast()).fileName());
+        }
+        if (existing.isEmpty() || !sourceAmongTargets(pages, sources).isEmpty())
+            return true;
+        const QString named = existing.size() == 1
+            ? existing.constFirst()
+            : QStringLiteral("%1 等 %2 个文件").arg(existing.constFirst()).arg(existing.size());
+        return confirmReplace(named);
+    }
+    if (chosen == typed || !QFileInfo::exists(chosen)
+        || (*kind == SaveKind::Pdf && !sourceAmongTargets({chosen}, sources).isEmpty()))
+        return true;
+    return confirmReplace(QFileInfo(chosen).fileName());
+}
+
+bool MainWindow::confirmReplace(const QString &existing)
+{
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("replacePrompt"));
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QStringLiteral("另存为"));
+    box.setText(QStringLiteral("%1 已存在，要替换吗？").arg(existing));
+    QPushButton *replace = box.addButton(QStringLiteral("替换"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    const int minimumHeight = int(uiMetrics(box.font()).touchTarget * 0.72);
+    for (QAbstractButton *button : box.buttons()) {
+        button->setMinimumHeight(minimumHeight);
+        button->setCursor(Qt::PointingHandCursor);
+    }
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
+void MainWindow::deferUntilExported(std::function<void()> step)
+{
+    m_afterExport.append(std::move(step));
+}
+
+void MainWindow::runDeferredSteps()
+{
+    // A step may start another export, which collects its own.
+    while (m_exporting == 0 && !m_afterExport.isEmpty())
+        m_afterExport.takeFirst()();
 }
 
 bool MainWindow::exportPng(int index, const QString &target)
@@ -151,9 +238,11 @@ bool MainWindow::exportPng(int index, const QString &target)
     clock.start();
     QString error;
     int written = -1;
+    QStringList files;
     {
+        const ExportScope scope(&m_exporting, this, [this] { runDeferredSteps(); });
         ExportProgress progress(this, canvas->pageCount());
-        written = exportPngPages(source, base, &error, kDefaultPngDpi, &progress);
+        written = exportPngPages(source, base, &error, kDefaultPngDpi, &progress, &files);
     }
     if (written < 0 && error == exportCancelledText()) {
         logInfo(logSave(), QStringLiteral("导出 PNG 已取消：%1").arg(target));
@@ -169,9 +258,10 @@ bool MainWindow::exportPng(int index, const QString &target)
                           .arg(QFileInfo(target).fileName())
                           .arg(written)
                           .arg(clock.elapsed()));
-    const QString shown = written == 1
-        ? QStringLiteral("已导出 %1").arg(QFileInfo(pngPageName(base, 1, 1)).fileName())
-        : QStringLiteral("已导出 %1 张 PNG：%2-1.png …").arg(written).arg(QFileInfo(base).completeBaseName());
+    // The first file by its real name: with 10 pages or more it is "-01".
+    const QString first = QFileInfo(files.value(0, pngPageName(base, 1, written))).fileName();
+    const QString shown = written == 1 ? QStringLiteral("已导出 %1").arg(first)
+                                       : QStringLiteral("已导出 %1 张 PNG：%2 …").arg(written).arg(first);
     statusBar()->showMessage(shown, 6000);
     return true;
 }
@@ -207,6 +297,7 @@ bool MainWindow::injectPdf(int index, const QString &target)
     QString error;
     bool ok = false;
     {
+        const ExportScope scope(&m_exporting, this, [this] { runDeferredSteps(); });
         ExportProgress progress(this, canvas->pageCount());
         ok = exportInjectedPdf(source, target, &error, kDefaultPdfDpi, &progress);
     }

@@ -11,7 +11,9 @@
 #include "app/theme.h"
 #include "app/themecheck.h"
 #include "app/touchprobewindow.h"
+#include "app/usage.h"
 #include "bench/bench.h"
+#include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
 #include "platform/startupenv.h"
 #include "system/crashreport.h"
@@ -98,6 +100,8 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runShellBench(argument);
     if (name == QLatin1String("--bench-workingcopy"))
         return runWorkingCopyBench(argument);
+    if (name == QLatin1String("--help"))
+        return printUsage();
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }
@@ -105,6 +109,7 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
 int runApplication(int argc, char **argv)
 {
     qputenv("QT_DEBUG_PLUGINS", "1");
+    ignoreFileSizeSignal();
     // Before anything else can fail, so even a start that dies in Qt's
     // plug-in loading leaves its trace.
     writeStartupLog();
@@ -161,6 +166,7 @@ int runApplication(int argc, char **argv)
     if (server->listen()) {
         migrateLegacyWorkingCopies();
         sweepTempFolder();
+        sweepConverterLeftovers();
     }
     if (!files.isEmpty())
         window.openPath(files.first());

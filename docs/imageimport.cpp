@@ -1,8 +1,10 @@
 #include "docs/imageimport.h"
 
+#include "docs/imageheader.h"
 #include "docs/workingcopy.h"
 #include "system/diaglog.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,10 +25,6 @@
 
 namespace {
 
-// Decoding stops before a single image needs more than this; it covers a
-// 64-megapixel picture decoded at full size before the cap scales it.
-constexpr int kDecodeLimitMb = 256;
-
 const char *const kSuffixes[] = { "png", "jpg", "jpeg", "bmp", "gif", "ico" };
 
 bool fail(QString *error, const QString &message)
@@ -41,177 +39,73 @@ QString truncatedText()
     return QStringLiteral("文件不完整，可能只复制了一部分");
 }
 
-quint32 bigEndian16(const uchar *p) { return quint32(p[0]) << 8 | p[1]; }
-quint32 littleEndian16(const uchar *p) { return quint32(p[1]) << 8 | p[0]; }
-quint32 littleEndian32(const uchar *p)
-{
-    return quint32(p[3]) << 24 | quint32(p[2]) << 16 | quint32(p[1]) << 8 | p[0];
-}
-
-// A cut-off JPEG still decodes (the missing part grey) without an error, so
-// look for the end marker behind the first scan: inside the coded data a
-// 0xFF byte is always escaped, so FF D9 there can only be the real end.
-bool jpegIsTruncated(const uchar *data, qint64 size)
-{
-    if (data[0] != 0xFF || data[1] != 0xD8)
-        return false;
-    qint64 pos = 2;
-    while (pos + 4 <= size) {
-        if (data[pos] != 0xFF)
-            return false; // not a marker: let the decoder judge it
-        const uchar marker = data[pos + 1];
-        if (marker == 0xFF) {
-            ++pos; // fill byte
-            continue;
-        }
-        if (marker == 0xDA) {
-            for (qint64 i = pos + 2; i + 1 < size; ++i) {
-                if (data[i] == 0xFF && data[i + 1] == 0xD9)
-                    return false;
-            }
-            return true;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
-            pos += 2;
-            continue;
-        }
-        if (marker == 0xD9)
-            return false; // ends before any scan: the decoder refuses it
-        pos += 2 + bigEndian16(data + pos + 2);
-    }
-    return true;
-}
-
-// An uncompressed bitmap shorter than its rows is shown with black rows
-// and no error by the decoder.
-bool bmpIsTruncated(const uchar *data, qint64 size)
-{
-    if (size < 26 || data[0] != 'B' || data[1] != 'M')
-        return false;
-    const quint32 dataOffset = littleEndian32(data + 10);
-    const quint32 headerSize = littleEndian32(data + 14);
-    qint64 width = 0;
-    qint64 height = 0;
-    quint32 bitsPerPixel = 0;
-    quint32 compression = 0;
-    if (headerSize == 12) {
-        width = littleEndian16(data + 18);
-        height = littleEndian16(data + 20);
-        bitsPerPixel = littleEndian16(data + 24);
-    } else if (headerSize >= 40 && size >= 34) {
-        width = qint32(littleEndian32(data + 18));
-        height = qint32(littleEndian32(data + 22));
-        bitsPerPixel = littleEndian16(data + 28);
-        compression = littleEndian32(data + 30);
-    } else {
-        return false;
-    }
-    constexpr quint32 kPlainRows = 0;
-    constexpr quint32 kBitFields = 3;
-    if ((compression != kPlainRows && compression != kBitFields) || width <= 0)
-        return false;
-    const qint64 stride = (width * bitsPerPixel + 31) / 32 * 4;
-    return size < qint64(dataOffset) + stride * std::abs(height);
-}
-
-// A GIF cut inside its first frame decodes with the rest left blank, so
-// walk the blocks up to that frame's end.
-bool gifIsTruncated(const uchar *data, qint64 size)
-{
-    constexpr qint64 kScreenEnd = 13;
-    if (size < kScreenEnd || std::memcmp(data, "GIF", 3) != 0)
-        return false;
-    const auto colourTable = [](uchar flags) { return flags & 0x80 ? 3 * (qint64(2) << (flags & 0x07)) : 0; };
-    qint64 pos = kScreenEnd + colourTable(data[10]);
-    // Skips a chain of sub-blocks; false when it runs past the end.
-    const auto skipSubBlocks = [&]() {
-        while (pos < size && data[pos] != 0)
-            pos += 1 + data[pos];
-        ++pos;
-        return pos <= size;
-    };
-    while (pos < size) {
-        switch (data[pos]) {
-        case 0x21: // extension: label, then sub-blocks
-            pos += 2;
-            if (!skipSubBlocks())
-                return true;
-            break;
-        case 0x2C: { // image: descriptor, optional colour table, code size, data
-            constexpr qint64 kDescriptor = 10;
-            if (pos + kDescriptor > size)
-                return true;
-            pos += kDescriptor + colourTable(data[pos + 9]) + 1;
-            return !skipSubBlocks();
-        }
-        default: // trailer or not a block: the decoder judges it
-            return false;
-        }
-    }
-    return true;
-}
-
-bool looksTruncated(const QString &path, const QByteArray &format)
-{
-    if (format != "jpeg" && format != "bmp" && format != "gif")
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 4)
-        return false;
-    const qint64 size = file.size();
-    const uchar *data = file.map(0, size);
-    QByteArray copy;
-    if (!data) {
-        copy = file.readAll();
-        data = reinterpret_cast<const uchar *>(copy.constData());
-    }
-    if (format == "gif")
-        return gifIsTruncated(data, size);
-    return format == "jpeg" ? jpegIsTruncated(data, size) : bmpIsTruncated(data, size);
-}
-
 QSize cappedSize(const QSize &size, double *scale)
 {
     *scale = std::sqrt(double(kMaxImagePixels) / (double(size.width()) * size.height()));
     return QSize(std::max(1, int(size.width() * *scale)), std::max(1, int(size.height() * *scale)));
 }
 
-// Decodes path upright and at most kMaxImagePixels large. A picture whose
-// header announces a size beyond the decode limit is refused before any
-// pixel memory is taken; JPEGs are decoded straight at the reduced size.
+// Decodes path upright and at most kMaxImagePixels large. The file is read
+// once; a picture whose header claims a size beyond the decode limit is
+// refused before any pixel memory is taken; JPEGs are decoded straight at
+// the reduced size.
 bool decodeImage(const QString &path, QImage *image, QString *why)
 {
-    QImageReader::setAllocationLimit(kDecodeLimitMb);
-    QImageReader reader(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    if (file.size() > kMaxDecodeBytes) {
+        *why = QStringLiteral("图片文件过大（%1 MB）").arg(file.size() / (1024 * 1024));
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *why = file.errorString();
+        return false;
+    }
+    file.close();
+    ImageClaim claim;
+    const bool known = readImageClaim(bytes, &claim);
+    if (known && !imageClaimAllowed(claim, why))
+        return false;
+
+    QImageReader::setAllocationLimit(int(kMaxDecodeBytes / (1024 * 1024)));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The suffix is the first guess, as for a reader given the path.
+    QImageReader reader(&buffer, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     QByteArray format = reader.format();
     if (format == "jpg")
         format = "jpeg";
-    if (looksTruncated(path, format)) {
+    if (imageLooksTruncated(bytes, format)) {
         *why = truncatedText();
         return false;
     }
     double scale = 1;
     const QSize stored = reader.size();
     if (stored.isValid()) {
-        if (stored.isEmpty()) {
-            *why = QStringLiteral("图片尺寸为 %1×%2").arg(stored.width()).arg(stored.height());
+        // A layout the header check did not know is judged by the reader.
+        ImageClaim told;
+        told.width = stored.width();
+        told.height = stored.height();
+        if (!known && !imageClaimAllowed(told, why))
             return false;
-        }
-        const qint64 pixels = qint64(stored.width()) * stored.height();
-        constexpr qint64 kBytesPerPixel = 4;
-        if (format != "jpeg" && pixels * kBytesPerPixel > qint64(kDecodeLimitMb) * 1024 * 1024) {
-            *why = QStringLiteral("图片过大（%1×%2 像素）").arg(stored.width()).arg(stored.height());
-            return false;
-        }
-        if (pixels > kMaxImagePixels)
-            reader.setScaledSize(cappedSize(stored, &scale));
+        // A GIF comes out at its logical screen's size, not its first frame's.
+        const QSize decoded = known && format == "gif" ? QSize(int(claim.width), int(claim.height)) : stored;
+        if (qint64(decoded.width()) * decoded.height() > kMaxImagePixels)
+            reader.setScaledSize(cappedSize(decoded, &scale));
     }
     *image = reader.read();
     if (image->isNull()) {
         *why = reader.errorString();
         return false;
     }
+    // Pixels are pixels here: a high-density picture ("…@2x") must not be
+    // drawn at half its size onto the page.
+    image->setDevicePixelRatio(1);
     // No size in the header: the cap is applied after decoding.
     if (qint64(image->width()) * image->height() > kMaxImagePixels)
         *image = image->scaled(cappedSize(image->size(), &scale), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

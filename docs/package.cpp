@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QSaveFile>
+#include <QStringList>
 
 namespace {
 
@@ -274,6 +275,16 @@ QString PackageDamage::describe() const
             .arg(entry, crc ? QStringLiteral("CRC-32") : QStringLiteral("大小（中央目录/本地文件头）"),
                  crc ? QStringLiteral("%1").arg(recorded, 8, 16, QLatin1Char('0')) : QString::number(recorded),
                  crc ? QStringLiteral("%1").arg(found, 8, 16, QLatin1Char('0')) : QString::number(found));
+}
+
+QString packageDamageText(const QList<PackageDamage> &damage)
+{
+    QStringList entries;
+    for (const PackageDamage &d : damage) {
+        if (!entries.contains(d.entry))
+            entries.append(d.entry);
+    }
+    return QStringLiteral("批注包已损坏：%1 校验不符，内容可能不完整").arg(entries.join(QStringLiteral("、")));
 }
 
 bool decodePackage(const QByteArray &data, const QString &path, QByteArray *pdfOut, QJsonObject *jsonOut,

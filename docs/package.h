@@ -30,6 +30,10 @@ struct PackageDamage
     QString describe() const;   // for the log: entry, check and both values
 };
 
+// What the teacher is told about a damaged package: "批注包已损坏：<entries>
+// 校验不符，内容可能不完整", each damaged entry named once.
+QString packageDamageText(const QList<PackageDamage> &damage);
+
 // Reads a whole package. Outputs are filled only on success; error gets a
 // complete sentence for the status bar or the log. Every entry handed out
 // is checked; what failed goes to damage (cleared first) when given.

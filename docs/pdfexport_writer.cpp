@@ -58,14 +58,16 @@ public:
     bool addPage(int k, const QImage &image, const QSizeF &pagePt, QString *error) override
     {
         QByteArray jpeg;
+        bool encoded = false;
         {
             QBuffer buffer(&jpeg);
             buffer.open(QIODevice::WriteOnly);
             QImageWriter writer(&buffer, "jpeg");
             writer.setQuality(kJpegQuality);
-            writer.write(image);
+            // A failed encoder may leave part of a stream behind.
+            encoded = writer.write(image);
         }
-        if (jpeg.isEmpty()) {
+        if (!encoded || jpeg.isEmpty()) {
             *error = QStringLiteral("第 %1 页 JPEG 编码失败").arg(k + 1);
             return false;
         }

@@ -3,13 +3,17 @@
 #include "docs/wordconvertjob.h"
 #include "docs/workingcopy.h"
 #include "platform/wordengine.h"
+#include "system/diaglog.h"
 #include "system/settings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPdfDocument>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 
@@ -123,4 +127,46 @@ bool convertWordToPdf(const QString &source, QString *pdfPath, QString *error)
 bool isWordDefaultForDocx()
 {
     return defaultDocxHandler().startsWith(QStringLiteral("Word."), Qt::CaseInsensitive);
+}
+
+bool convertedPdfOpens(const QString &path)
+{
+    QPdfDocument document;
+    document.load(path);
+    return document.status() == QPdfDocument::Status::Ready && document.pageCount() > 0;
+}
+
+QString libreOfficeProfileArgument(const QString &profileFolder)
+{
+    return QStringLiteral("-env:UserInstallation=")
+        + QUrl::fromLocalFile(profileFolder).toString(QUrl::FullyEncoded);
+}
+
+int sweepConverterLeftovers()
+{
+    const QString folder = tempFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return 0;
+    // Processes first: an orphaned LibreOffice may still write into its folders.
+    const QString profiles = folder + QStringLiteral("/lo-profile-");
+    const int ended = endOrphanedProcessGroups(libreOfficeProfileArgument(profiles).toUtf8());
+    if (ended > 0)
+        logInfo(QStringLiteral("cache"), QStringLiteral("结束遗留的 LibreOffice 进程 %1 组").arg(ended));
+
+    // A conversion is killed after a few minutes, so an hour-old folder
+    // belongs to none that still runs.
+    constexpr int kLeftoverAgeSecs = 3600;
+    const QDateTime cutoff = QDateTime::currentDateTime().addSecs(-kLeftoverAgeSecs);
+    int removed = 0;
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        {QStringLiteral("lo-profile-*"), QStringLiteral("lo-out-*")}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isSymLink() || entry.lastModified() >= cutoff)
+            continue;
+        if (QDir(entry.absoluteFilePath()).removeRecursively())
+            ++removed;
+    }
+    if (removed > 0)
+        logInfo(QStringLiteral("cache"), QStringLiteral("清理 LibreOffice 遗留目录 %1 个").arg(removed));
+    return removed;
 }

@@ -46,3 +46,18 @@ bool convertWordToPdf(const QString &source, QString *pdfPath, QString *error = 
 // Whether Word is the desktop's default program for .docx; chooses the hint
 // after a failed conversion. False when it cannot be told.
 bool isWordDefaultForDocx();
+
+// Whether path is a PDF the engine opens with at least one page: only such
+// a result enters the cache, and a cached one that no longer opens goes.
+bool convertedPdfOpens(const QString &path);
+
+// LibreOffice's "-env:UserInstallation=" argument for profileFolder: the
+// folder as a fully encoded file URL (a blank or "#" in the path would
+// otherwise break it).
+QString libreOfficeProfileArgument(const QString &profileFolder);
+
+// At start-up: ends the LibreOffice processes a crashed program left
+// running on its conversions, then removes the "lo-*" folders of the temp
+// folder that are older than any conversion can last. Logs under "cache".
+// Returns how many folders went.
+int sweepConverterLeftovers();

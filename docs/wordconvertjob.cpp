@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QUrl>
 
 namespace {
 
@@ -114,9 +113,14 @@ QString WordConvertJob::prepare()
         return engineMissingText();
     m_cachePath = wordCachePath(m_source, m_engine);
     if (!m_cachePath.isEmpty() && QFileInfo(m_cachePath).isFile()) {
-        logInfo(logOpen(), QStringLiteral("Word 转换使用缓存：%1").arg(QFileInfo(m_cachePath).fileName()));
-        m_pdfPath = m_cachePath;
-        return QString();
+        if (convertedPdfOpens(m_cachePath)) {
+            logInfo(logOpen(), QStringLiteral("Word 转换使用缓存：%1").arg(QFileInfo(m_cachePath).fileName()));
+            m_pdfPath = m_cachePath;
+            return QString();
+        }
+        // Damaged since (a cut-off copy, a full disk): convert afresh.
+        logInfo(logOpen(), QStringLiteral("Word 转换缓存无法打开，重新转换：%1").arg(QFileInfo(m_cachePath).fileName()));
+        QFile::remove(m_cachePath);
     }
     if (!QFileInfo(m_source).isFile())
         return QStringLiteral("源文件不存在：%1").arg(m_source);
@@ -159,7 +163,7 @@ QString WordConvertJob::startLibreOffice()
     // An absolute source path: a relative name starting with "-" would be
     // read as an option.
     const QStringList arguments{
-        QStringLiteral("-env:UserInstallation=%1").arg(QUrl::fromLocalFile(m_profileFolder).toString()),
+        libreOfficeProfileArgument(m_profileFolder),
         QStringLiteral("--headless"),
         QStringLiteral("--norestore"),
         QStringLiteral("--nolockcheck"),
@@ -239,6 +243,11 @@ QString WordConvertJob::libreOfficeResult()
         const QString detail = text.isEmpty() ? QString() : QStringLiteral("：") + text.left(kStderrShown);
         return QStringLiteral("LibreOffice 未生成 PDF（退出码 %1%2）").arg(m_process->exitCode()).arg(detail);
     }
+    // A crash may leave half a PDF behind; only a clean end counts.
+    if (m_process->exitStatus() == QProcess::CrashExit)
+        return QStringLiteral("LibreOffice 异常退出（信号 %1），生成的 PDF 可能不完整").arg(m_process->exitCode());
+    if (m_process->exitCode() != 0)
+        return QStringLiteral("LibreOffice 转换出错（退出码 %1）").arg(m_process->exitCode());
     if (!QFile::rename(produced, m_partialPath))
         return QStringLiteral("无法写入缓存文件：%1").arg(m_cachePath);
     return QString();
@@ -296,6 +305,8 @@ void WordConvertJob::complete(QString error)
 {
     if (error.isEmpty() && !QFileInfo(m_partialPath).isFile())
         error = QStringLiteral("导出未生成文件");
+    if (error.isEmpty() && !convertedPdfOpens(m_partialPath))
+        error = QStringLiteral("转换结果不是可以打开的 PDF（可能不完整）");
     if (error.isEmpty() && !QFile::rename(m_partialPath, m_cachePath))
         error = QStringLiteral("无法写入缓存文件：%1").arg(m_cachePath);
     if (error.isEmpty()) {

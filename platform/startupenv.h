@@ -38,3 +38,7 @@ QString currentUserTag();
 // Developer switches print to the console they were started from; a GUI
 // program on Windows has none of its own until it attaches to its parent's.
 void attachParentConsole();
+
+// A file-size limit (ulimit -f) must fail a write with its message, not
+// kill the program in the middle of an export with SIGXFSZ.
+void ignoreFileSizeSignal();

@@ -8,6 +8,7 @@
 #include <QSysInfo>
 #include <QVersionNumber>
 
+#include <csignal>
 #include <cstdio>
 #include <dlfcn.h>
 #include <unistd.h>
@@ -90,4 +91,9 @@ QString currentUserTag()
 void attachParentConsole()
 {
     // Standard output and error already are the terminal's.
+}
+
+void ignoreFileSizeSignal()
+{
+    ::signal(SIGXFSZ, SIG_IGN);
 }

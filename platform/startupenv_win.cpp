@@ -94,3 +94,8 @@ void attachParentConsole()
         freopen_s(&unused, "CONOUT$", "w", stderr);
     }
 }
+
+void ignoreFileSizeSignal()
+{
+    // Windows has no such signal: a write beyond a quota simply fails.
+}

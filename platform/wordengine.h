@@ -26,8 +26,15 @@ QStringList installedSofficeCandidates();
 QString defaultDocxHandler();
 
 // LibreOffice forks helpers of its own: the child and everything it starts
-// share one process group, so a kill reaches all of them.
+// share one process group, so a kill reaches all of them. The child also
+// dies with the program; helpers it forked are ended at the next start
+// (endOrphanedProcessGroups).
 void runInOwnProcessGroup(QProcess &process);
+// Ends the converters a program that died left behind: every process group
+// that holds a process with an argument starting with argumentPrefix and
+// whose leader (the child the program started) is gone. Returns how many
+// groups were ended.
+int endOrphanedProcessGroups(const QByteArray &argumentPrefix);
 // Kills every process of the group led by the child with process id
 // groupLeader, the child itself included, even after the child has exited
 // (a helper it forked may still run).

@@ -1,6 +1,7 @@
 #include "system/updatecheck.h"
 
 #include <QEventLoop>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -75,13 +76,49 @@ Result failed(const QString &error)
     return result;
 }
 
+// A real release page is a short address and a tag of a few characters;
+// anything longer is no answer worth showing or opening.
+constexpr int kMaxLocationLength = 2048;
+constexpr int kMaxTagLength = 64;
+
+bool isLoopback(const QUrl &url)
+{
+    const QString host = url.host();
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+// Only a page on the host that was asked, over https, is opened on a click
+// (a loopback test host may answer over plain http). Anything else in the
+// redirect, whoever put it there, gives the releases list instead.
+QUrl safeReleasePage(const QUrl &page, const QUrl &requested)
+{
+    const bool schemeOk = page.scheme() == QLatin1String("https")
+        || (isLoopback(requested) && page.scheme() == requested.scheme());
+    const bool hostOk = page.host().compare(requested.host(), Qt::CaseInsensitive) == 0
+        && page.port(-1) == requested.port(-1) && page.userInfo().isEmpty();
+    return page.isValid() && schemeOk && hostOk ? page : releasesUrl();
+}
+
+// LECTERN_UPDATE_URL when it names a server on this machine, else empty:
+// the variable must never send the check, and the teacher, elsewhere.
+QUrl testServerUrl()
+{
+    const QUrl fromEnvironment(QString::fromLocal8Bit(qgetenv("LECTERN_UPDATE_URL")));
+    if (fromEnvironment.isValid() && !fromEnvironment.isRelative() && isLoopback(fromEnvironment))
+        return fromEnvironment;
+    return QUrl();
+}
+
 } // namespace
 
 QUrl latestReleaseUrl()
 {
-    const QUrl fromEnvironment(QString::fromLocal8Bit(qgetenv("LECTERN_UPDATE_URL")));
-    if (fromEnvironment.isValid() && !fromEnvironment.isRelative())
-        return fromEnvironment;
+    const QUrl testServer = testServerUrl();
+    if (!testServer.isEmpty())
+        return testServer;
     return QUrl(QString::fromLatin1(kProjectHome) + QStringLiteral("/releases/latest"));
 }
 
@@ -105,23 +142,21 @@ Result interpretAnswer(int httpStatus, const QByteArray &location, const QString
 {
     if (httpStatus < 300 || httpStatus > 399)
         return failed(unexpectedAnswer(httpStatus));
+    const QString noRelease = QStringLiteral("没有找到已发布的版本");
+    if (location.size() > kMaxLocationLength)
+        return failed(noRelease);
     const QString locationText = QString::fromUtf8(location).trimmed();
     const QRegularExpressionMatch match = tagPattern().match(locationText);
     const QString tag = match.hasMatch()
         ? QUrl::fromPercentEncoding(match.captured(1).toUtf8())
         : QString();
-    if (tag.isEmpty() || versionComponents(tag).isEmpty())
-        return failed(QStringLiteral("没有找到已发布的版本"));
+    if (tag.isEmpty() || tag.size() > kMaxTagLength || versionComponents(tag).isEmpty())
+        return failed(noRelease);
 
     Result result;
     result.latestTag = tag;
     const QUrl target(locationText, QUrl::TolerantMode);
-    result.releasePage = target.isRelative() ? requested.resolved(target) : target;
-    // The page is opened in the browser on a click: never a file or script
-    // address that a host (or anyone in between) slipped into the redirect.
-    const QString scheme = result.releasePage.scheme();
-    if (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
-        result.releasePage = releasesUrl();
+    result.releasePage = safeReleasePage(target.isRelative() ? requested.resolved(target) : target, requested);
     result.status = compareVersions(tag, currentVersion) > 0 ? Result::NewerFound : Result::UpToDate;
     return result;
 }
@@ -185,9 +220,9 @@ void Checker::onReplyFinished()
 int runUpdateSelfTest(const QString &version)
 {
     QTextStream out(stdout);
-    if (qEnvironmentVariableIsEmpty("LECTERN_UPDATE_URL")) {
+    if (UpdateCheck::testServerUrl().isEmpty()) {
         // A self-test must not reach the public host behind the user's back.
-        out << "FAIL update: LECTERN_UPDATE_URL names no test server\n";
+        out << "FAIL update: LECTERN_UPDATE_URL names no test server on this machine\n";
         return 1;
     }
     UpdateCheck::Checker checker;

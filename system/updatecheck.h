@@ -24,7 +24,8 @@ struct Result
 };
 
 // The release host's addresses. LECTERN_UPDATE_URL replaces the
-// latest-release address (tests and --selftest-update use a local server).
+// latest-release address when it names a loopback host (tests and
+// --selftest-update use a local server); any other value is ignored.
 QUrl latestReleaseUrl();
 QUrl releasesUrl();
 QUrl projectHomeUrl();
@@ -35,7 +36,10 @@ QUrl projectHomeUrl();
 int compareVersions(const QString &a, const QString &b);
 
 // Turns an HTTP answer into a result: status code, raw Location header,
-// the running version and the address that was asked.
+// the running version and the address that was asked. The release page is
+// the redirect target only when it is an https page on the host asked
+// (plain http too when that host is a loopback test server); otherwise it
+// is releasesUrl(). An overlong Location or tag finds no release.
 Result interpretAnswer(int httpStatus, const QByteArray &location, const QString &currentVersion,
                        const QUrl &requested);
 

@@ -163,8 +163,10 @@ bool restoreWordReminder(KeyValueStore &store, QString *text)
                 store.removeValue(key, kDoNotCheck);
                 changed = true;
             }
-            if (changed)
-                store.flush(key);
+            if (changed && !store.flush(key)) {
+                setText(text, QStringLiteral("无法写入 Word 的提醒设置（注册表写入失败）"));
+                return false;
+            }
         }
         logInfo(logOpen(), QStringLiteral("已把 Word 的提醒设置恢复为默认（无备份记录）"));
         setText(text, QStringLiteral("没有备份记录：已恢复为 Word 默认设置（会重新提醒）"));

@@ -15,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <sys/resource.h>
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -48,9 +51,16 @@ struct Run
     QString err;
 };
 
-Run runLectern(const QStringList &args)
+Run runLectern(const QStringList &args, qint64 fileSizeLimit = 0)
 {
     QProcess process;
+    if (fileSizeLimit > 0) {
+        // As "ulimit -f" does: writes beyond the limit fail (or kill).
+        process.setChildProcessModifier([fileSizeLimit] {
+            const struct rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     process.start(TestUtil::lecternBinary(), args);
     Run run;
     if (!process.waitForFinished(60000)) {
@@ -58,7 +68,7 @@ Run runLectern(const QStringList &args)
         process.waitForFinished();
         return run;
     }
-    run.code = process.exitCode();
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
     run.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
@@ -263,6 +273,57 @@ private slots:
         run = runLectern({QStringLiteral("--export-pdf"), pdf, out + QStringLiteral("/under-a-file.pdf")});
         QCOMPARE(run.code, 1);
         QVERIFY(run.err.contains(QStringLiteral("导出失败：无法写入")));
+    }
+
+    // A script exporting a term's lessons learns which package was damaged:
+    // the export is written, the warning goes to standard error and the
+    // exit status is the one the usage text gives for it.
+    void damagedPackageIsReportedByTheCommandLine()
+    {
+        const QString pdf = path(QStringLiteral("damaged-source.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 1));
+        const QString package = path(QStringLiteral("第3课.dpz"));
+        QVERIFY(writePackage(package, readAll(pdf), QJsonObject{{QStringLiteral("version"), 1}}));
+        QByteArray bytes = readAll(package);
+        // One flipped byte in the PDF's binary comment line: still a PDF,
+        // but no longer the bytes the package recorded.
+        const qsizetype at = bytes.indexOf("%PDF-1.");
+        QVERIFY(at > 0);
+        bytes[at + 11] = char(bytes.at(at + 11) ^ 0x01);
+        QFile file(package);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+
+        const QString out = path(QStringLiteral("第3课-已批注.pdf"));
+        const Run run = runLectern({QStringLiteral("--export-pdf"), package, out});
+        QCOMPARE(run.code, 4);
+        QCOMPARE(run.out, QStringList{QDir::toNativeSeparators(out)});
+        QVERIFY2(run.err.contains(QStringLiteral("批注包已损坏：source.pdf 校验不符，内容可能不完整")), qPrintable(run.err));
+        QPdfDocument back;
+        back.load(out);
+        QCOMPARE(back.pageCount(), 1);
+
+        const Run help = runLectern({QStringLiteral("--help")});
+        QCOMPARE(help.code, 0);
+        const QString usage = help.out.join(QLatin1Char('\n'));
+        QVERIFY2(usage.contains(QStringLiteral("--export-pdf")), qPrintable(usage));
+        QVERIFY2(usage.contains(QStringLiteral("4  已导出，但批注包已损坏")), qPrintable(usage));
+    }
+
+    // "ulimit -f" during an export: the write fails with the system's reason
+    // (not SIGXFSZ, not "encoding failed"), and no page is left behind.
+    void fileSizeLimitFailsTheWriteWithItsReason()
+    {
+        const QString pdf = path(QStringLiteral("limit.pdf"));
+        QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(2, QSizeF(1500, 1500)), QStringLiteral("满满一页的板书")));
+        const QString folder = path(QStringLiteral("limit"));
+        QVERIFY(QDir().mkpath(folder));
+        constexpr qint64 kLimit = 16 * 1024;
+        const Run run = runLectern({QStringLiteral("--export-png"), pdf, folder + QStringLiteral("/p")}, kLimit);
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("导出失败：写入 ")) && run.err.contains(qt_error_string(EFBIG)),
+                 qPrintable(run.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 

@@ -1,15 +1,25 @@
 // Save as through the real dialog: the three kinds with their proposed
-// names, the refusals and failures, and a cancel in the progress dialog.
+// names, the refusals and failures, a name that only gets its extension
+// afterwards, a cancel in the progress box, and opens that arrive while an
+// export runs.
+#include "app/exportprogress.h"
 #include "app/mainwindow.h"
+#include "app/singleinstance.h"
+#include "app/uimetrics.h"
+#include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
+#include "docs/package.h"
 #include "modalhelpers.h"
+#include "system/settings.h"
 #include "testutil.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPdfDocument>
-#include <QProgressDialog>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -29,9 +39,9 @@ QByteArray readAll(const QString &path)
 
 // Picks filter `index` as a user would (the type box takes focus and moves
 // by key), remembering every proposal shown on the way, then saves target.
-void answerSaveAs(int index, const QString &target, QStringList *proposals = nullptr)
+QTimer *answerSaveAs(int index, const QString &target, QStringList *proposals = nullptr)
 {
-    onNextModal<QFileDialog>([index, target, proposals](QFileDialog *dialog) {
+    return onNextModal<QFileDialog>([index, target, proposals](QFileDialog *dialog) {
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         if (!edit || !types) {
@@ -59,6 +69,60 @@ void answerWarning(QStringList *seen)
         *seen << box->windowTitle() << box->text();
         box->accept();
     });
+}
+
+// Answers still waiting when a test ends early point into its locals: this
+// drops them with the test.
+class PendingAnswers
+{
+public:
+    PendingAnswers() = default;
+    PendingAnswers(const PendingAnswers &) = delete;
+    PendingAnswers &operator=(const PendingAnswers &) = delete;
+    ~PendingAnswers()
+    {
+        for (const QPointer<QTimer> &timer : std::as_const(m_timers))
+            delete timer.data();
+    }
+    void operator<<(QTimer *timer) { m_timers.append(timer); }
+
+private:
+    QList<QPointer<QTimer>> m_timers;
+};
+
+// Answers the next "已存在，要替换吗？" box with the button labelled choice.
+QTimer *answerReplace(const QString &choice, QString *text)
+{
+    return onNextModal<QMessageBox>([choice, text](QMessageBox *box) {
+        *text = box->text();
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == choice)
+                QTest::mouseClick(button, Qt::LeftButton);
+        }
+    });
+}
+
+// Calls act with the export's progress box on every tick while it is up,
+// until act returns true. No watchdog: the export ends on its own, and a
+// slow one must not be cancelled by the test.
+QTimer *whileExporting(std::function<bool(ExportProgress *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *progress = qobject_cast<ExportProgress *>(QApplication::activeModalWidget());
+        if (progress && act(progress)) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+    return timer;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
 } // namespace
@@ -156,17 +220,146 @@ private slots:
 
         answerSaveAs(1, folder + QStringLiteral("/big.pdf"));
         QString label;
-        onNextModal<QProgressDialog>([&label](QProgressDialog *progress) {
+        bool buttonWhole = false;
+        PendingAnswers pending;
+        pending << onNextModal<ExportProgress>([&label, &buttonWhole](ExportProgress *progress) {
             label = progress->labelText();
-            if (auto *cancel = progress->findChild<QPushButton *>())
-                QTest::mouseClick(cancel, Qt::LeftButton);
+            // The whole button is on screen and big enough for a finger.
+            QPushButton *cancel = progress->cancelButton();
+            buttonWhole = progress->rect().contains(cancel->geometry())
+                && cancel->height() >= uiMetrics(cancel->font()).touchTarget
+                && cancel->visibleRegion().boundingRect() == cancel->rect();
+            QTest::mouseClick(cancel, Qt::LeftButton);
         });
         QVERIFY(!window->saveAs(0));
         QVERIFY2(label.startsWith(QStringLiteral("正在导出 第 ")) && label.endsWith(QStringLiteral(" / 5 页")),
                  qPrintable(label));
+        QVERIFY(buttonWhole);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("导出已取消"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(window->document(0).dirty);
+    }
+
+    // The dialog asked about "数学"; the extension added afterwards names
+    // another lesson, which is asked about before it is replaced.
+    void nameWithoutExtensionAsksBeforeReplacing()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("新课.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 1));
+        const QString lesson = m_dir.filePath(QStringLiteral("数学.dpz"));
+        QVERIFY(writePackage(lesson, readAll(pdf), QJsonObject{{QStringLiteral("version"), 1}}));
+        const QByteArray before = readAll(lesson);
+        auto window = openWindow(pdf);
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
+
+        QString asked;
+        PendingAnswers pending;
+        pending << answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
+        pending << answerReplace(QStringLiteral("取消"), &asked);
+        QVERIFY(!window->saveAs(0));
+        QCOMPARE(asked, QStringLiteral("数学.dpz 已存在，要替换吗？"));
+        QCOMPARE(readAll(lesson), before);
+        QVERIFY(window->document(0).dirty);
+        QVERIFY(window->document(0).packagePath.isEmpty());
+
+        asked.clear();
+        pending << answerSaveAs(0, m_dir.filePath(QStringLiteral("数学")));
+        pending << answerReplace(QStringLiteral("替换"), &asked);
+        QVERIFY(window->saveAs(0));
+        QCOMPARE(asked, QStringLiteral("数学.dpz 已存在，要替换吗？"));
+        QVERIFY(readAll(lesson) != before);
+        QCOMPARE(window->document(0).packagePath, lesson);
+    }
+
+    // A re-export over twelve earlier pages, cancelled half-way: every
+    // earlier page is still there, byte for byte, and nothing else is.
+    void cancelledPngReexportKeepsTheEarlierExport()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("十二页.pdf"));
+        QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(12, QSizeF(1500, 1500))));
+        auto window = openWindow(pdf);
+        const QString folder = m_dir.filePath(QStringLiteral("pages"));
+        QVERIFY(QDir().mkpath(folder));
+        PendingAnswers pending;
+        pending << answerSaveAs(2, folder + QStringLiteral("/课"));
+        QVERIFY(window->saveAs(0));
+        // The real first file: with 12 pages it is "-01".
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已导出 12 张 PNG：课-01.png …"));
+        const QStringList earlier = filesIn(folder);
+        QCOMPARE(earlier.size(), 12);
+        QList<QByteArray> bytes;
+        for (const QString &name : earlier)
+            bytes.append(readAll(folder + QLatin1Char('/') + name));
+
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas(), 0.5));
+        QString asked;
+        pending << answerSaveAs(2, folder + QStringLiteral("/课"));
+        pending << answerReplace(QStringLiteral("替换"), &asked);
+        int doneWhenCancelled = -1;
+        pending << whileExporting([&doneWhenCancelled](ExportProgress *progress) {
+            if (progress->progressBar()->value() < 4)
+                return false;
+            doneWhenCancelled = progress->progressBar()->value();
+            QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+            return true;
+        });
+        QVERIFY(!window->saveAs(0));
+        QCOMPARE(asked, QStringLiteral("课-01.png 等 12 个文件 已存在，要替换吗？"));
+        QVERIFY2(doneWhenCancelled >= 4 && doneWhenCancelled < 12, qPrintable(QString::number(doneWhenCancelled)));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("导出已取消"));
+        QCOMPARE(filesIn(folder), earlier);
+        for (int i = 0; i < earlier.size(); ++i)
+            QVERIFY2(readAll(folder + QLatin1Char('/') + earlier.at(i)) == bytes.at(i), qPrintable(earlier.at(i)));
+    }
+
+    // A Word document double-clicked while an export runs: a second real
+    // process forwards it, the export finishes, and only then is the
+    // teacher asked how to open it (never a question no one can answer).
+    void forwardedOpenWaitsForTheExport()
+    {
+        QVERIFY(setWordOpenMode(0));
+        const QString pdf = m_dir.filePath(QStringLiteral("长课.pdf"));
+        QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(6, QSizeF(1500, 1500))));
+        const QString docx = m_dir.filePath(QStringLiteral("通知.docx"));
+        QFile word(docx);
+        QVERIFY(word.open(QIODevice::WriteOnly) && word.write("PK\x03\x04") == 4);
+        word.close();
+        auto window = openWindow(pdf);
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
+        SingleInstanceServer server(window.get());
+        connect(&server, &SingleInstanceServer::openRequested, window.get(), &MainWindow::openPath);
+        QVERIFY(server.listen());
+
+        const QString target = m_dir.filePath(QStringLiteral("长课-已批注.pdf"));
+        bool forwarded = false;
+        bool askedDuringExport = true;
+        PendingAnswers pending;
+        pending << answerSaveAs(1, target);
+        pending << whileExporting([&](ExportProgress *progress) {
+            // The export cannot end while this runs: the open arrives mid-way.
+            QProcess second;
+            second.start(TestUtil::lecternBinary(), {docx});
+            forwarded = second.waitForFinished(60000) && second.exitCode() == 0;
+            const bool held = QTest::qWaitFor([&] {
+                return window->statusBar()->currentMessage() == QStringLiteral("导出完成后打开 通知.docx");
+            }, 10000);
+            askedDuringExport = !held || QApplication::activeModalWidget() != progress;
+            return true;
+        });
+        QString question;
+        pending << onNextModal<WordQuestion>([&question](WordQuestion *box) {
+            question = box->findChild<QLabel *>()->text();
+            box->reject();
+        });
+        QVERIFY(window->saveAs(0));
+        QVERIFY(forwarded);
+        QVERIFY(!askedDuringExport);
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已注入 PDF 长课-已批注.pdf"));
+        QPdfDocument written;
+        written.load(target);
+        QCOMPARE(written.pageCount(), 6);
+        QTRY_COMPARE(question, QStringLiteral("「通知.docx」要如何打开？"));
+        QCOMPARE(window->documentCount(), 1);
     }
 };
 

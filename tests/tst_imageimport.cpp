@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDropEvent>
+#include <QImageWriter>
 #include <QMimeData>
 #include <QPainter>
 #include <QPdfDocument>
@@ -89,6 +90,25 @@ QByteArray gifFrames(int width, int height, const QList<int> &colours)
         gif += '\0';
     }
     return gif + ';';
+}
+
+// A real progressive JPEG whose frame header is changed to claim width × height.
+QByteArray progressiveJpegClaiming(int width, int height)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    writer.write(image);
+    const qsizetype frame = jpeg.indexOf("\xFF\xC2");
+    if (frame < 0)
+        return QByteArray();
+    qToBigEndian(quint16(height), jpeg.data() + frame + 5);
+    qToBigEndian(quint16(width), jpeg.data() + frame + 7);
+    return jpeg;
 }
 
 QImage quarters(int width, int height)
@@ -220,31 +240,62 @@ private slots:
         QVERIFY(near(back.pixel(15, 10), qRgb(255, 0, 0)));
     }
 
+    // Qt gives a picture named "…@2x" a device pixel ratio of 2; drawn onto
+    // the white page it would fill only the top-left quarter.
+    void highDensityPictureFillsItsPage()
+    {
+        const QImage back = roundTrip(write(QStringLiteral("截图@2x.png"), encoded(quarters(200, 100), "PNG")));
+        QCOMPARE(back.size(), QSize(200, 100));
+        QVERIFY(near(back.pixel(150, 25), qRgb(220, 20, 20)));
+        QVERIFY(near(back.pixel(50, 75), qRgb(20, 200, 20)));
+        QVERIFY(near(back.pixel(190, 90), qRgb(20, 20, 220)));
+        QVERIFY(near(back.pixel(10, 10), qRgb(255, 255, 255)));
+    }
+
     void brokenPictureIsRefusedAndTargetKept_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
         const QImage image = quarters(300, 200).convertToFormat(QImage::Format_RGB32);
         const auto half = [](const QByteArray &b) { return b.left(b.size() / 2); };
-        QTest::newRow("truncated png") << QStringLiteral("a.png") << half(encoded(image, "PNG"));
-        QTest::newRow("truncated jpeg") << QStringLiteral("a.jpg") << half(encoded(image, "JPEG"));
-        QTest::newRow("truncated bmp") << QStringLiteral("a.bmp") << half(encoded(image, "BMP"));
-        QTest::newRow("truncated ico") << QStringLiteral("a.ico") << half(encoded(image.scaled(64, 64), "ICO"));
-        QTest::newRow("truncated gif") << QStringLiteral("a.gif") << half(gifFrames(30, 20, { 2 }));
-        QTest::newRow("pdf named png") << QStringLiteral("a.png") << QByteArray("%PDF-1.4\n1 0 obj\n<<>>\nendobj\n%%EOF\n");
-        QTest::newRow("empty") << QStringLiteral("a.jpeg") << QByteArray();
-        QTest::newRow("0 x 0 png") << QStringLiteral("a.png") << pngClaiming(0, 0);
-        QTest::newRow("50000 x 50000 png") << QStringLiteral("a.png") << pngClaiming(50000, 50000);
+        QTest::newRow("truncated png") << QStringLiteral("a.png") << half(encoded(image, "PNG")) << QString();
+        QTest::newRow("truncated jpeg") << QStringLiteral("a.jpg") << half(encoded(image, "JPEG")) << QString();
+        QTest::newRow("truncated bmp") << QStringLiteral("a.bmp") << half(encoded(image, "BMP")) << QString();
+        QTest::newRow("truncated ico") << QStringLiteral("a.ico") << half(encoded(image.scaled(64, 64), "ICO"))
+                                       << QString();
+        QTest::newRow("truncated gif") << QStringLiteral("a.gif") << half(gifFrames(30, 20, { 2 })) << QString();
+        QTest::newRow("pdf named png") << QStringLiteral("a.png")
+                                       << QByteArray("%PDF-1.4\n1 0 obj\n<<>>\nendobj\n%%EOF\n") << QString();
+        QTest::newRow("empty") << QStringLiteral("a.jpeg") << QByteArray() << QString();
+        QTest::newRow("0 x 0 png") << QStringLiteral("a.png") << pngClaiming(0, 0) << QString();
+        QTest::newRow("50000 x 50000 png") << QStringLiteral("a.png") << pngClaiming(50000, 50000)
+                                           << QStringLiteral("图片过大（50000×50000 像素）");
+        // Crafted headers that decoders would believe before any check.
+        QTest::newRow("40000 x 40000 progressive jpeg")
+            << QStringLiteral("a.jpg") << progressiveJpegClaiming(40000, 40000)
+            << QStringLiteral("图片过大（40000×40000 像素）");
+        QByteArray screen = gifFrames(1, 1, { 1 });
+        screen.replace(6, 4, le16(53497) + le16(1027));
+        QTest::newRow("gif screen far beyond its frame") << QStringLiteral("a.gif") << screen
+                                                          << QStringLiteral("图片过大（53497×1027 像素）");
+        QByteArray bmp = encoded(QImage(2, 2, QImage::Format_RGB32), "BMP");
+        qToLittleEndian(qint32(0x7FFFFFFF), bmp.data() + 18);
+        qToLittleEndian(qint32(-0x7FFFFFFF - 1), bmp.data() + 22);
+        QTest::newRow("bmp claiming 2^31 x 2^31") << QStringLiteral("a.bmp") << bmp
+                                                  << QStringLiteral("图片过大（2147483647×2147483648 像素）");
     }
     void brokenPictureIsRefusedAndTargetKept()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
         const QString picture = write(name, bytes);
         const QString target = write(QStringLiteral("earlier.pdf"), "earlier");
         QString error;
         QVERIFY(!writeImagePdf(picture, target, &error));
         QVERIFY2(error.startsWith(QStringLiteral("无法读取图片 %1：").arg(picture)), qPrintable(error));
+        QVERIFY2(error.endsWith(reason), qPrintable(error));
         QFile kept(target);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("earlier"));

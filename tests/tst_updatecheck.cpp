@@ -108,8 +108,14 @@ private slots:
         QTest::addColumn<QString>("page"); // "" = not checked; "@" prefix = relative to the host
         QTest::addColumn<QString>("error");
         const QString noRelease = QStringLiteral("没有找到已发布的版本");
-        QTest::newRow("newer") << 302 << QByteArray("https://example.org/o/p/releases/tag/v2.0.1")
-                               << "2.0.0" << 1 << "v2.0.1" << "https://example.org/o/p/releases/tag/v2.0.1" << "";
+        // Only a page on the host that was asked is ever opened.
+        const QString list = UpdateCheck::releasesUrl().toString();
+        QTest::newRow("newer, on another host") << 302 << QByteArray("https://example.org/o/p/releases/tag/v2.0.1")
+                                                << "2.0.0" << 1 << "v2.0.1" << list << "";
+        QTest::newRow("plain http elsewhere") << 302 << QByteArray("http://example.org/o/p/releases/tag/v2.0.1")
+                                              << "2.0.0" << 1 << "v2.0.1" << list << "";
+        QTest::newRow("same host, other port") << 302 << QByteArray("http://127.0.0.1:1/o/p/releases/tag/v2.0.1")
+                                               << "2.0.0" << 1 << "v2.0.1" << list << "";
         QTest::newRow("same as an experimental build") << 302 << QByteArray("https://example.org/o/p/releases/tag/v2.0.0")
                                                        << "2.0.0-exp" << 0 << "v2.0.0" << "" << "";
         QTest::newRow("relative") << 301 << QByteArray("/o/p/releases/tag/1.3") << "1.2" << 1 << "1.3"
@@ -133,6 +139,10 @@ private slots:
                              << QStringLiteral("GitHub 返回了意外的结果（HTTP 200）");
         QTest::newRow("429") << 429 << QByteArray("/o/p/releases/tag/v9") << "1.0" << 2 << "" << ""
                              << QStringLiteral("GitHub 返回了意外的结果（HTTP 429）");
+        QTest::newRow("overlong tag") << 302 << "/o/p/releases/tag/v9." + QByteArray(100, '1') << "1.0" << 2 << ""
+                                      << "" << noRelease;
+        QTest::newRow("overlong Location") << 302 << "/o/p/releases/tag/v9?" + QByteArray(5000, 'a') << "1.0" << 2
+                                           << "" << "" << noRelease;
     }
     void answers()
     {
@@ -159,6 +169,28 @@ private slots:
             page = QStringLiteral("http://127.0.0.1:%1%2").arg(host.url().port()).arg(page.mid(1));
         if (!page.isEmpty())
             QCOMPARE(r.releasePage.toString(), page);
+    }
+
+    // The real release host: its redirect is opened only over https and only
+    // on that host; the test variable counts only for this machine.
+    void releaseHostRules()
+    {
+        qunsetenv("LECTERN_UPDATE_URL");
+        const QUrl asked = UpdateCheck::latestReleaseUrl();
+        qputenv("LECTERN_UPDATE_URL", "https://updates.example.org/o/p/releases/latest");
+        QCOMPARE(UpdateCheck::latestReleaseUrl(), asked);
+        qunsetenv("LECTERN_UPDATE_URL");
+        QCOMPARE(asked.scheme(), QStringLiteral("https"));
+        QUrl tagPage = asked;
+        tagPage.setPath(asked.path().replace(QStringLiteral("/latest"), QStringLiteral("/tag/v9.1")));
+        UpdateCheck::Result r = UpdateCheck::interpretAnswer(302, tagPage.toEncoded(), QStringLiteral("1.0"), asked);
+        QCOMPARE(r.status, UpdateCheck::Result::NewerFound);
+        QCOMPARE(r.releasePage, tagPage);
+        QUrl plain = tagPage;
+        plain.setScheme(QStringLiteral("http"));
+        r = UpdateCheck::interpretAnswer(302, plain.toEncoded(), QStringLiteral("1.0"), asked);
+        QCOMPARE(r.latestTag, QStringLiteral("v9.1"));
+        QCOMPARE(r.releasePage, UpdateCheck::releasesUrl());
     }
 
     void silentHostTimesOut()

@@ -14,10 +14,13 @@
 #include <QJsonObject>
 #include <QPdfDocument>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
 #include <signal.h>
+#include <utime.h>
 
 namespace {
 
@@ -42,6 +45,31 @@ bool processAlive(qint64 pid)
     const int close = text.lastIndexOf(')');
     return close > 0 && text.mid(close + 2, 1) != "Z";
 }
+
+// Sets an environment variable for one scope.
+class EnvironmentOverride
+{
+public:
+    EnvironmentOverride(const char *name, const QString &value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        qputenv(name, value.toUtf8());
+    }
+    ~EnvironmentOverride()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentOverride(const EnvironmentOverride &) = delete;
+    EnvironmentOverride &operator=(const EnvironmentOverride &) = delete;
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_old;
+};
 
 QStringList leftovers()
 {
@@ -172,11 +200,18 @@ private slots:
         QCOMPARE(error, QStringLiteral("源文件不存在：%1").arg(missing));
     }
 
-    // The real LibreOffice, then the cache served without any process.
+    // The real LibreOffice, then the cache served without any process. Its
+    // profile lies in a folder whose name holds a blank and a "#", as a
+    // teacher's account name may: the profile URL must still be valid.
     void convertsWithLibreOfficeThenServesTheCache()
     {
         if (findSoffice().isEmpty())
             QSKIP("LibreOffice is not installed");
+        const QString odd = m_dir.filePath(QStringLiteral("张 老师 #2"));
+        QVERIFY(QDir().mkpath(odd + QStringLiteral("/tmp")) && QDir().mkpath(odd + QStringLiteral("/cache")));
+        const EnvironmentOverride tmp("TMPDIR", odd + QStringLiteral("/tmp"));
+        const EnvironmentOverride cache("XDG_CACHE_HOME", odd + QStringLiteral("/cache"));
+        QVERIFY(tempFolder().contains(QStringLiteral("张 老师 #2")));
         QString pdf;
         QString error;
         QVERIFY2(convertWordToPdf(m_docx, &pdf, &error), qPrintable(error));
@@ -204,6 +239,108 @@ private slots:
         back.load(exported);
         QCOMPARE(back.pageCount(), 2);
         QVERIFY(!QFile::exists(marker));
+        QVERIFY2(leftovers().isEmpty(), qPrintable(leftovers().join(QLatin1Char(' '))));
+    }
+
+    // A LibreOffice that crashes after writing half a PDF leaves nothing in
+    // the cache; a cached PDF that no longer opens is converted again.
+    void onlyAWholePdfIsCached()
+    {
+        const QString whole = m_dir.filePath(QStringLiteral("whole.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(whole, 2));
+        QFile file(whole);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        const QString half = m_dir.filePath(QStringLiteral("half.pdf"));
+        QFile cut(half);
+        QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(bytes.left(bytes.size() / 2)) == bytes.size() / 2);
+        cut.close();
+        const auto converter = [this](const QString &name, const QString &pdf, const QString &end) {
+            return writeScript(m_dir.path(), name,
+                               QStringLiteral("touch '%1.ran'; base=$(basename \"${11}\"); cp '%2' \"${10}/${base%.*}.pdf\"; %3")
+                                   .arg(m_dir.filePath(name), pdf, end));
+        };
+        const QString source = makeDocx(QStringLiteral("half.docx"));
+        qputenv("LECTERN_SOFFICE", converter(QStringLiteral("crash.sh"), half, QStringLiteral("kill -SEGV $$")).toUtf8());
+        QString pdf;
+        QString error;
+        QVERIFY(!convertWordToPdf(source, &pdf, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("LibreOffice 异常退出")), qPrintable(error));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("crash.sh.ran"))));
+        QVERIFY(!QFile::exists(wordCachePath(source, WordEngine::LibreOffice)));
+
+        // Half a PDF with a clean exit is no conversion either.
+        qputenv("LECTERN_SOFFICE", converter(QStringLiteral("quiet.sh"), half, QStringLiteral("exit 0")).toUtf8());
+        QVERIFY(!convertWordToPdf(source, &pdf, &error));
+        QVERIFY2(error.contains(QStringLiteral("PDF")), qPrintable(error));
+        QVERIFY(!QFile::exists(wordCachePath(source, WordEngine::LibreOffice)));
+
+        // A cache file damaged since it was written goes and is made again.
+        const QString cached = wordCachePath(source, WordEngine::LibreOffice);
+        QVERIFY(QFile::copy(half, cached));
+        qputenv("LECTERN_SOFFICE", converter(QStringLiteral("good.sh"), whole, QStringLiteral("exit 0")).toUtf8());
+        QVERIFY2(convertWordToPdf(source, &pdf, &error), qPrintable(error));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("good.sh.ran"))));
+        QCOMPARE(pdf, cached);
+        QVERIFY(convertedPdfOpens(cached));
+    }
+
+    // A program that dies mid-conversion: its LibreOffice dies with it, a
+    // helper that LibreOffice forked is ended at the next start, and the
+    // folders go once they are old enough to belong to no conversion.
+    void leftoversOfACrashAreCleanedUp()
+    {
+        const QString pids = m_dir.filePath(QStringLiteral("orphan-pids"));
+        // The helper carries LibreOffice's arguments, as soffice.bin does.
+        qputenv("LECTERN_SOFFICE",
+                writeScript(m_dir.path(), QStringLiteral("orphan.sh"),
+                            QStringLiteral("python3 -c 'import time; time.sleep(120)' \"$@\" & "
+                                           "echo $$ $! > '%1'.tmp; mv '%1'.tmp '%1'; wait")
+                                .arg(pids))
+                    .toUtf8());
+        QProcess program;
+        program.start(TestUtil::lecternBinary(), {QStringLiteral("--export-pdf"),
+                                                  makeDocx(QStringLiteral("orphan.docx")),
+                                                  m_dir.filePath(QStringLiteral("orphan.pdf"))});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pids), 30000);
+        QFile file(pids);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> started = file.readAll().trimmed().split(' ');
+        QCOMPARE(started.size(), 2);
+        const qint64 launcher = started.at(0).toLongLong();
+        const qint64 helper = started.at(1).toLongLong();
+        // Whatever fails below, nothing of this outlives the test.
+        const auto tidy = qScopeGuard([launcher, helper] {
+            for (const qint64 pid : {launcher, helper}) {
+                if (processAlive(pid))
+                    ::kill(pid_t(pid), SIGKILL);
+            }
+            for (const QString &name : QDir(tempFolder()).entryList({QStringLiteral("lo-*")}, QDir::Dirs))
+                QDir(tempFolder() + QLatin1Char('/') + name).removeRecursively();
+        });
+        ::kill(pid_t(program.processId()), SIGKILL);
+        QVERIFY(program.waitForFinished(10000));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(launcher), 10000);
+        QVERIFY(processAlive(helper));
+        QStringList folders = QDir(tempFolder()).entryList({QStringLiteral("lo-*")}, QDir::Dirs);
+        QCOMPARE(folders.size(), 2);
+        // Fresh folders may belong to a conversion still running elsewhere.
+        QCOMPARE(sweepConverterLeftovers(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(helper), 10000);
+        QCOMPARE(QDir(tempFolder()).entryList({QStringLiteral("lo-*")}, QDir::Dirs), folders);
+        const QString fresh = tempFolder() + QStringLiteral("/lo-out-fresh");
+        QVERIFY(QDir().mkpath(fresh));
+        for (const QString &name : std::as_const(folders)) {
+            struct utimbuf old;
+            old.actime = old.modtime = ::time(nullptr) - 2 * 3600;
+            QCOMPARE(::utime(QFile::encodeName(tempFolder() + QLatin1Char('/') + name).constData(), &old), 0);
+        }
+        QCOMPARE(sweepConverterLeftovers(), 2);
+        QCOMPARE(QDir(tempFolder()).entryList({QStringLiteral("lo-*")}, QDir::Dirs),
+                 QStringList{QStringLiteral("lo-out-fresh")});
+        QVERIFY(QDir(fresh).removeRecursively());
     }
 
     void faultsOfSoffice_data()
@@ -262,7 +399,7 @@ private slots:
         const QStringList got = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(got.size(), 11);
         QCOMPARE(got.at(0), QStringLiteral("-env:UserInstallation=")
-                                + QUrl::fromLocalFile(job.profileFolder()).toString());
+                                + QUrl::fromLocalFile(job.profileFolder()).toString(QUrl::FullyEncoded));
         QCOMPARE(got.mid(1, 8), QStringList({"--headless", "--norestore", "--nolockcheck", "--nodefault",
                                              "--nofirststartwizard", "--convert-to", "pdf", "--outdir"}));
         QCOMPARE(got.at(9), job.outputFolder());
@@ -339,10 +476,17 @@ private slots:
         store.keys.remove(lecternKey());
         QCOMPARE(store.keys, initial);
 
-        // Silenced by hand, no backup: back to Word's defaults.
+        // Silenced by hand, no backup: back to Word's defaults, and a store
+        // that cannot write says so instead of reporting success.
         store.keys[options][QStringLiteral("AlertIfNotDefault")] = 0;
         store.keys[options][QStringLiteral("DoNotCheckIfWordIsDefaultApp")] = 1;
         QCOMPARE(wordReminderRestoreMode(store), WordReminderRestore::ToWordDefaults);
+        const auto silencedByHand = store.keys;
+        store.failFlush = true;
+        QVERIFY(!restoreWordReminder(store, &text));
+        QCOMPARE(text, QStringLiteral("无法写入 Word 的提醒设置（注册表写入失败）"));
+        store.failFlush = false;
+        store.keys = silencedByHand; // what the failed write left on disk
         QVERIFY(restoreWordReminder(store, &text));
         QCOMPARE(text, QStringLiteral("没有备份记录：已恢复为 Word 默认设置（会重新提醒）"));
         QCOMPARE(store.keys, initial);
