@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 
 #include <QMainWindow>
 #include <QPointF>

@@ -6,9 +6,9 @@
 #include "app/sourceguard.h"
 #include "app/uimetrics.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/package.h"
-#include "docs/pdfexport.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/pdfexport.h"
+#include "files/workingcopy.h"
 #include "system/diaglog.h"
 #include "system/settings.h"
 

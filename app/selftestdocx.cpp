@@ -1,8 +1,8 @@
 #include "app/selftestdocx.h"
 
 #include "bench/benchutil.h"
-#include "docs/wordconvert.h"
-#include "docs/wordconvertsample.h"
+#include "files/wordconvert.h"
+#include "files/wordconvertsample.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 #include "bench/procinfo.h"
 
 #include "canvas/pdfcanvas.h"
-#include "docs/pdfexport.h"
+#include "files/pdfexport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

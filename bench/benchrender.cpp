@@ -5,10 +5,10 @@
 
 #include "bench/procinfo.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/crc32.h"
-#include "docs/imageimport.h"
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/crc32.h"
+#include "files/imageimport.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -2,8 +2,8 @@
 // back, the ink rendered back by the PDF engine, all-or-nothing PNG pages,
 // a cancel, and the command-line switches run with the real program.
 #include "canvas/pdfcanvas.h"
-#include "docs/package.h"
-#include "docs/pdfexport.h"
+#include "files/package.h"
+#include "files/pdfexport.h"
 #include "testutil.h"
 
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "app/uimetrics.h"
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/package.h"
+#include "files/package.h"
 #include "modalhelpers.h"
 #include "system/settings.h"
 #include "testutil.h"

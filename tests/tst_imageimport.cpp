@@ -3,8 +3,8 @@
 #include "app/mainwindow.h"
 #include "bench/procinfo.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/imageimport.h"
-#include "docs/workingcopy.h"
+#include "files/imageimport.h"
+#include "files/workingcopy.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -5,7 +5,7 @@
 #include "canvas/pdfcanvas.h"
 #include "ink/inktoolbar.h"
 #include "modalhelpers.h"
-#include "docs/workingcopy.h"
+#include "files/workingcopy.h"
 #include "pages/homepage.h"
 #include "platform/procmemory.h"
 #include "testutil.h"

@@ -1,5 +1,5 @@
-#include "docs/crc32.h"
-#include "docs/package.h"
+#include "files/crc32.h"
+#include "files/package.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,5 +1,5 @@
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "testutil.h"
 

@@ -1,10 +1,10 @@
 // Word conversion on real files: the real LibreOffice once, fake soffice
 // scripts for the faults (hangs, crashes, garbage), the cancel, and the
 // Word reminder's backup logic on a fake store.
-#include "docs/wordconvert.h"
-#include "docs/wordconvertjob.h"
-#include "docs/wordconvertsample.h"
-#include "docs/workingcopy.h"
+#include "files/wordconvert.h"
+#include "files/wordconvertjob.h"
+#include "files/wordconvertsample.h"
+#include "files/workingcopy.h"
 #include "system/wordreminder.h"
 #include "testutil.h"
 

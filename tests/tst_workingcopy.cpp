@@ -1,8 +1,9 @@
 #include "app/documentwriter.h"
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "platform/userfolders.h"
+#include "system/temppath.h"
 
 #include <QCryptographicHash>
 #include <QDir>

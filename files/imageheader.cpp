@@ -1,5 +1,5 @@
 // What a picture's bytes say about themselves before any decoder runs.
-#include "docs/imageheader.h"
+#include "files/imageheader.h"
 
 #include <QtNumeric>
 

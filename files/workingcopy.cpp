@@ -1,8 +1,8 @@
-#include "docs/workingcopy.h"
+#include "files/workingcopy.h"
 
 #include "system/temppath.h"
 
-#include "docs/package.h"
+#include "files/package.h"
 #include "platform/userfolders.h"
 #include "system/diaglog.h"
 
@@ -18,17 +18,6 @@
 namespace {
 
 constexpr qint64 kHeadBytes = 65536;
-
-QString systemTempRoot()
-{
-    const QString system = QDir::tempPath();
-    if (system.isEmpty())
-        return QString();
-    QString root = QDir(system).absolutePath();
-    while (root.endsWith(QLatin1Char('/')))
-        root.chop(1);
-    return root;
-}
 
 // Compares a file with bytes in pieces, so a 200 MB PDF needs no second copy in memory.
 bool fileHoldsExactly(const QString &path, const QByteArray &bytes)
@@ -141,19 +130,6 @@ bool sameSource(const QJsonObject &a, const QJsonObject &b)
         && a.value(kSize).toDouble() == b.value(kSize).toDouble()
         && a.value(kMtime).toDouble() == b.value(kMtime).toDouble()
         && a.value(kHead).toString() == b.value(kHead).toString();
-}
-
-bool isTemporaryPath(const QString &path)
-{
-    // An unusable temp root means nothing counts as temporary.
-    const QString root = systemTempRoot();
-    if (!root.isEmpty() && pathIsUnderTempFolder(path, root))
-        return true;
-    for (const QString &own : {tempFolder(), workingCopyFolder()}) {
-        if (!own.isEmpty() && pathIsUnderTempFolder(path, own))
-            return true;
-    }
-    return false;
 }
 
 int sweepFolder(const QString &folder, const QDateTime &cutoff)

@@ -1,7 +1,7 @@
-#include "docs/imageimport.h"
+#include "files/imageimport.h"
 
-#include "docs/imageheader.h"
-#include "docs/workingcopy.h"
+#include "files/imageheader.h"
+#include "files/workingcopy.h"
 #include "system/diaglog.h"
 
 #include <QBuffer>

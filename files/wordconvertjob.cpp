@@ -1,6 +1,6 @@
-#include "docs/wordconvertjob.h"
+#include "files/wordconvertjob.h"
 
-#include "docs/workingcopy.h"
+#include "files/workingcopy.h"
 #include "platform/wordengine.h"
 #include "system/diaglog.h"
 #include "system/settings.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/pdfexport.h"
+#include "files/pdfexport.h"
 
 // Where finished pages go. Every call runs on the pipeline's encoder thread,
 // one page at a time in page order.

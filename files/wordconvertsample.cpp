@@ -1,6 +1,6 @@
-#include "docs/wordconvertsample.h"
+#include "files/wordconvertsample.h"
 
-#include "docs/crc32.h"
+#include "files/crc32.h"
 
 #include <QBuffer>
 #include <QImage>

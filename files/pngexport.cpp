@@ -2,8 +2,8 @@
 // temporary names beside their targets and put in place only when every
 // one of them succeeded, so a failed or cancelled export leaves an earlier
 // export of the same name exactly as it was.
-#include "docs/pdfexport.h"
-#include "docs/pdfexport_pipeline.h"
+#include "files/pdfexport.h"
+#include "files/pdfexport_pipeline.h"
 #include "platform/filereplace.h"
 
 #include <QBuffer>

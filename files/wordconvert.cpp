@@ -1,7 +1,7 @@
-#include "docs/wordconvert.h"
+#include "files/wordconvert.h"
 
-#include "docs/wordconvertjob.h"
-#include "docs/workingcopy.h"
+#include "files/wordconvertjob.h"
+#include "files/workingcopy.h"
 #include "platform/wordengine.h"
 #include "system/diaglog.h"
 #include "system/settings.h"

@@ -1,6 +1,6 @@
-#include "docs/package.h"
+#include "files/package.h"
 
-#include "docs/crc32.h"
+#include "files/crc32.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "system/crashtext.h"
+#include "platform/crashtext.h"
 
 void crashAppend(CrashBuffer &buffer, const char *text, size_t length)
 {

@@ -1,6 +1,6 @@
-#include "docs/privatecopy.h"
+#include "files/privatecopy.h"
 
-#include "docs/workingcopy.h"
+#include "files/workingcopy.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/systemcheck.h"
+#include "platform/systemcheck.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "docs/crc32.h"
+#include "files/crc32.h"
 
 #include <zlib.h>
 

@@ -26,9 +26,6 @@ QString tempKeyHash(const QString &key);
 QString workingCopyPath(const QString &sourcePath);
 QJsonObject sourceFingerprint(const QString &sourcePath);
 bool sameSource(const QJsonObject &a, const QJsonObject &b);
-// Whether path lies in the system temporary area or in one of the
-// program's own folders (never a recent file).
-bool isTemporaryPath(const QString &path);
 // The start-up sweep: derived files older than 14 days go, and files left
 // half-written beside the working copies; a working copy never goes by age.
 void sweepTempFolder();

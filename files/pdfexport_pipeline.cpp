@@ -1,4 +1,4 @@
-#include "docs/pdfexport_pipeline.h"
+#include "files/pdfexport_pipeline.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -3,8 +3,8 @@
 // objects go into the save file as soon as the page is encoded, so only one
 // page's JPEG is ever held; the bytes are those of the whole file built in
 // one buffer.
-#include "docs/pdfexport.h"
-#include "docs/pdfexport_pipeline.h"
+#include "files/pdfexport.h"
+#include "files/pdfexport_pipeline.h"
 
 #include <QBuffer>
 #include <QImageWriter>

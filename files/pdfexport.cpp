@@ -1,6 +1,6 @@
 // Page rasters of the exports: size, rendering and the ink painted from the
 // annotation object.
-#include "docs/pdfexport.h"
+#include "files/pdfexport.h"
 
 #include "canvas/pdfcanvas.h"
 #include "ink/strokegeometry.h"

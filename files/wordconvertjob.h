@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/wordconvert.h"
+#include "files/wordconvert.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

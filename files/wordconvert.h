@@ -7,7 +7,7 @@
 // Results are cached in the temp folder under a name made of the source's
 // path, size and modification time, so an unchanged document opens at once.
 //
-// The conversion itself is WordConvertJob (docs/wordconvertjob.h); the
+// The conversion itself is WordConvertJob (files/wordconvertjob.h); the
 // blocking convertWordToPdf below waits on one.
 
 enum class WordEngine { None = 0, Word = 1, LibreOffice = 2 };
