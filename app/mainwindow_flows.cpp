@@ -5,7 +5,7 @@
 #include "app/documenttabstrip.h"
 #include "app/passworddialog.h"
 #include "app/sourceguard.h"
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"

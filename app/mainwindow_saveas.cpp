@@ -4,7 +4,7 @@
 #include "app/documentwriter.h"
 #include "app/exportprogress.h"
 #include "app/sourceguard.h"
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"
 #include "files/pdfexport.h"

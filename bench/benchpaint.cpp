@@ -2,7 +2,7 @@
 #include "bench/benchutil.h"
 #include "bench/benchinput.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
 #include "ink/inktoolbar.h"
 

@@ -1,6 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "ink/inktoolbar.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"

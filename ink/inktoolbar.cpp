@@ -1,9 +1,9 @@
 #include "ink/inktoolbar.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/glyphicon.h"
+#include "ui/glyphicon.h"
 #include "ink/palettecards.h"
 #include "ink/toolindicator.h"
 

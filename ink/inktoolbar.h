@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/uimetrics.h"
-#include "ink/softshadow.h"
+#include "ui/uimetrics.h"
+#include "ui/softshadow.h"
 
 #include <QColor>
 #include <QList>

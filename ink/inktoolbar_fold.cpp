@@ -1,6 +1,6 @@
 #include "ink/inktoolbar.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

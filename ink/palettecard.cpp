@@ -1,9 +1,9 @@
 #include "ink/palettecard.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
 #include "ink/inktoolbar.h"
-#include "ink/overlaykeys.h"
+#include "ui/overlaykeys.h"
 
 #include <QApplication>
 #include <QEasingCurve>

@@ -1,10 +1,10 @@
 #include "ink/palettecards.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
 #include "ink/colorswatch.h"
 #include "ink/eraser.h"
-#include "ink/glyphicon.h"
+#include "ui/glyphicon.h"
 
 #include <QButtonGroup>
 #include <QFrame>

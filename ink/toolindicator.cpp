@@ -1,6 +1,6 @@
 #include "ink/toolindicator.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #include "pages/settingspage.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "files/wordconvert.h"
 #include "pages/settingspage_controls.h"
 #include "platform/desktopwords.h"

@@ -5,7 +5,7 @@
 #include "app/exportprogress.h"
 #include "app/mainwindow.h"
 #include "app/singleinstance.h"
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"

@@ -1,4 +1,4 @@
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
 #include "ink/colorswatch.h"

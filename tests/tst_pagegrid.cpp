@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
 

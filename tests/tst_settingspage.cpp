@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
 #include "ink/inktoolbar.h"
 #include "modalhelpers.h"

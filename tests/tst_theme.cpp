@@ -1,7 +1,7 @@
 #include "testutil.h"
 
 #include "app/mainwindow.h"
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "app/themecheck.h"
 #include "canvas/pdfcanvas.h"
 #include "pages/settingspage.h"

@@ -1,4 +1,4 @@
-#include "app/touchprobewindow.h"
+#include "probe/touchprobewindow.h"
 #include "system/diaglog.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

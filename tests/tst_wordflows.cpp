@@ -1,7 +1,7 @@
 // Word documents in the main window: the conversion runs beside the event
 // loop, can be cancelled, is joined by a second open, and ends in a tab.
 #include "app/mainwindow.h"
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"

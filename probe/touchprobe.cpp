@@ -1,4 +1,4 @@
-#include "app/touchprobe.h"
+#include "probe/touchprobe.h"
 
 #include <QEventPoint>
 #include <QTabletEvent>

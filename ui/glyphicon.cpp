@@ -1,4 +1,4 @@
-#include "ink/glyphicon.h"
+#include "ui/glyphicon.h"
 
 #include <QPainter>
 #include <QPixmap>

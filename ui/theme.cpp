@@ -1,6 +1,6 @@
-#include "app/theme.h"
+#include "ui/theme.h"
 
-#include "app/themeschemes.h"
+#include "ui/themeschemes.h"
 #include "platform/colorscheme.h"
 #include "system/settings.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/touchprobe.h"
+#include "probe/touchprobe.h"
 
 #include <QInputDevice>
 #include <QList>

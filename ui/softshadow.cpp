@@ -1,4 +1,4 @@
-#include "ink/softshadow.h"
+#include "ui/softshadow.h"
 
 #include <QPainter>
 

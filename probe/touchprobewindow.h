@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/touchprobe.h"
-#include "app/touchprobetext.h"
+#include "probe/touchprobe.h"
+#include "probe/touchprobetext.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

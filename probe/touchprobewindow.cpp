@@ -1,7 +1,7 @@
-#include "app/touchprobewindow.h"
+#include "probe/touchprobewindow.h"
 
-#include "app/theme.h"
-#include "app/uimetrics.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
 #include "system/diaglog.h"
 
 #include <QApplication>

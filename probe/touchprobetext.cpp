@@ -1,4 +1,4 @@
-#include "app/touchprobetext.h"
+#include "probe/touchprobetext.h"
 
 #include <QMetaEnum>
 #include <QPointingDevice>

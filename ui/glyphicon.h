@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/glyphs.h"
+#include "ui/glyphs.h"
 
 #include <QColor>
 #include <QIcon>

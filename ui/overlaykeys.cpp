@@ -1,4 +1,4 @@
-#include "ink/overlaykeys.h"
+#include "ui/overlaykeys.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -3,7 +3,7 @@
 // [preset * 4 + style][0 light, 1 dark][role * 3 + channel], roles in
 // the order of Theme's first 31 members.
 
-#include "app/themeschemes.h"
+#include "ui/themeschemes.h"
 
 const unsigned char kThemeSchemes[kThemeSchemeCount][2][kThemeRoleCount * 3] = {
     // preset 0, style 0 (fidelity)
