@@ -12,7 +12,7 @@
 #include "files/imageimport.h"
 #include "files/wordconvert.h"
 #include "files/workingcopy.h"
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 #include "pages/homepage.h"
 #include "pages/settingspage.h"
 #include "platform/colorscheme.h"

@@ -10,6 +10,7 @@
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
 #include "files/imageimport.h"
+#include "island/inktoolbar.h"
 #include "files/package.h"
 #include "files/wordconvert.h"
 #include "files/workingcopy.h"
@@ -273,6 +274,7 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     const QJsonObject fingerprint = sourceFingerprint(path);
 
     auto *canvas = new PdfCanvas(m_stack);
+    new InkToolbar(canvas); // the canvas's viewport owns its island
     m_stack->addWidget(canvas);
     canvas->setPalmEraserEnabled(palmEraser());
     wireCanvas(canvas);

@@ -5,8 +5,8 @@
 #include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
-#include "ink/palettecards.h"
+#include "island/inktoolbar.h"
+#include "island/palettecards.h"
 #include "pages/settingspage.h"
 #include "system/settings.h"
 

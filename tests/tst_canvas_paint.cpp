@@ -1,6 +1,5 @@
 #include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
 #include "testutil.h"
 
 #include <QApplication>
@@ -153,7 +152,6 @@ private slots:
     {
         PdfCanvas canvas;
         canvas.resize(900, 1000);
-        canvas.inkToolbar()->hide(); // only the empty state is measured
         const QImage image = canvas.viewport()->grab().toImage();
         const QColor desk = theme().desk;
         const int band = 80; // well below the shaded band

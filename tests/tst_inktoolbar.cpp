@@ -1,10 +1,10 @@
 #include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/colorswatch.h"
-#include "ink/inktoolbar.h"
-#include "ink/palettecards.h"
-#include "ink/toolindicator.h"
+#include "island/colorswatch.h"
+#include "island/inktoolbar.h"
+#include "island/palettecards.h"
+#include "island/toolindicator.h"
 #include "system/settings.h"
 #include "modalhelpers.h"
 #include "testutil.h"
@@ -88,6 +88,7 @@ private slots:
     void eraserCardToggles()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         EraserPalette *card = island->eraserPalette();
@@ -115,6 +116,7 @@ private slots:
     void penCardPicksAndClosesOutside()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         PenPalette *card = island->penPalette();
@@ -141,6 +143,7 @@ private slots:
     void clearCardClearsDocument()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QVERIFY(TestUtil::drawMouseStroke(&canvas, 0.1));
@@ -159,6 +162,7 @@ private slots:
     void bothStylesKeepTouchSizedButtons()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas, QSize(1400, 700));
         InkToolbar *island = canvas.inkToolbar();
         QCOMPARE(island->toolbarStyle(), int(InkToolbar::Compact));
@@ -191,6 +195,7 @@ private slots:
     {
         setReduceMotion(false);
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QSignalSpy hidden(island, &InkToolbar::hiddenChanged);
@@ -239,6 +244,7 @@ private slots:
     void dragByButtonMovesWithoutClick()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QSignalSpy saves(island, &InkToolbar::saveRequested);
@@ -273,6 +279,7 @@ private slots:
     void dragFromADisabledButton()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QToolButton *undo = island->button(B::Undo);
@@ -293,6 +300,7 @@ private slots:
     void strokeFromTheMarginWrites()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         const QRect chip = island->findChild<QFrame *>(QStringLiteral("inkChip"))->geometry();
@@ -327,6 +335,7 @@ private slots:
     void escapeInADialogIsTheDialogs()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         QVERIFY(QTest::qWaitForWindowActive(&canvas));
         InkToolbar *island = canvas.inkToolbar();
@@ -359,6 +368,7 @@ private slots:
     void fingerTapsClickAndFingerDragsMove()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QToolButton *move = island->button(B::Move);
@@ -396,6 +406,7 @@ private slots:
     void placementIsClampedToTheHost()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         const QSize area = host(canvas)->size();
@@ -421,6 +432,7 @@ private slots:
     {
         setReduceMotion(false);
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QVERIFY(TestUtil::drawMouseStroke(&canvas, 0.1));
@@ -441,6 +453,7 @@ private slots:
     void pageButtonOpensTheOverview()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QToolButton *page = island->button(B::Page);
@@ -463,6 +476,7 @@ private slots:
     void undoRedoFollowTheCanvas()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QToolButton *undo = island->button(B::Undo);
@@ -481,6 +495,7 @@ private slots:
     void requestButtonsEmit()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         QSignalSpy save(island, &InkToolbar::saveRequested);
@@ -503,6 +518,7 @@ private slots:
     void swatchRingMarksThePenColour()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         click(island, B::Pen);
@@ -531,6 +547,7 @@ private slots:
     void themeChangeRestylesTheIsland()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         const QString lightBar = cssColor(theme().bar);
@@ -551,6 +568,7 @@ private slots:
     void indicatorSitsUnderTheCheckedTool()
     {
         PdfCanvas canvas;
+        new InkToolbar(&canvas); // owned by the canvas's viewport
         openCanvas(canvas);
         InkToolbar *island = canvas.inkToolbar();
         ToolIndicator *indicator = island->toolIndicator();

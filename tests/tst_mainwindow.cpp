@@ -3,7 +3,7 @@
 #include "app/documenttabstrip.h"
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 #include "modalhelpers.h"
 #include "files/workingcopy.h"
 #include "pages/homepage.h"

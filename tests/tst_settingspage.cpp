@@ -1,7 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 #include "modalhelpers.h"
 #include "pages/settingspage.h"
 #include "pages/settingspage_chrome.h"

@@ -1,8 +1,8 @@
-#include "ink/palettecards.h"
+#include "island/palettecards.h"
 
 #include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/colorswatch.h"
+#include "island/colorswatch.h"
 #include "ink/eraser.h"
 #include "ui/glyphicon.h"
 

@@ -1,4 +1,4 @@
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 
 #include "ui/theme.h"
 

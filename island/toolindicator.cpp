@@ -1,4 +1,4 @@
-#include "ink/toolindicator.h"
+#include "island/toolindicator.h"
 
 #include "ui/theme.h"
 

@@ -32,9 +32,9 @@ class ToolIndicator;
 // drawer under a fixed right edge, can be dragged anywhere inside the
 // viewport (by its buttons too) and dims when idle.
 //
-// Members are split over ink/inktoolbar.cpp (buttons, cards, sync, style,
-// fade), ink/inktoolbar_drag.cpp (placement and dragging) and
-// ink/inktoolbar_fold.cpp (the drawer).
+// Members are split over island/inktoolbar.cpp (buttons, cards, sync, style,
+// fade), island/inktoolbar_drag.cpp (placement and dragging) and
+// island/inktoolbar_fold.cpp (the drawer).
 class InkToolbar : public QWidget
 {
     Q_OBJECT
@@ -111,7 +111,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // ---- Buttons, cards and sync (ink/inktoolbar.cpp) ----
+    // ---- Buttons, cards and sync (island/inktoolbar.cpp) ----
     QToolButton *addButton(Button which, const QString &label, const QString &toolTip);
     QFrame *addSeparator();
     void applyStyleSheet();
@@ -129,7 +129,7 @@ private:
     void placeCards();
     void finishFade();
 
-    // ---- Placement and dragging (ink/inktoolbar_drag.cpp) ----
+    // ---- Placement and dragging (island/inktoolbar_drag.cpp) ----
     void placeAt(const QPoint &pos);
     void holdPlace();
     void fitToContents();
@@ -141,7 +141,7 @@ private:
     void dragTo(const QPointF &globalPos);
     void endDrag();
 
-    // ---- Folding (ink/inktoolbar_fold.cpp) ----
+    // ---- Folding (island/inktoolbar_fold.cpp) ----
     int measureWidth(bool toolsShown);
     void applyFoldWidth(int width);
     void finishFold();

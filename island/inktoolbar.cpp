@@ -1,11 +1,11 @@
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 
 #include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
 #include "ui/glyphicon.h"
-#include "ink/palettecards.h"
-#include "ink/toolindicator.h"
+#include "island/palettecards.h"
+#include "island/toolindicator.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -210,6 +210,7 @@ InkToolbar::InkToolbar(PdfCanvas *canvas)
     connect(canvas, &PdfCanvas::penChanged, this, &InkToolbar::syncFromCanvas);
     connect(canvas, &PdfCanvas::eraserChanged, this, &InkToolbar::syncFromCanvas);
     connect(canvas, &PdfCanvas::pageChanged, this, &InkToolbar::syncFromCanvas);
+    connect(canvas, &PdfCanvas::styleChanged, this, &InkToolbar::restyle);
     // Connected after the scroll area's own slot, so this runs once the
     // viewport has scrolled.
     connect(canvas->verticalScrollBar(), &QScrollBar::valueChanged, this, &InkToolbar::holdPlace);
@@ -220,6 +221,9 @@ InkToolbar::InkToolbar(PdfCanvas *canvas)
     restyle();
     syncFromCanvas();
     fitToContents();
+    canvas->attachIsland(this, [this](const QWidget *child, const QPoint &viewportPos) {
+        return child == this && !chipContains(viewportPos);
+    });
 }
 
 InkToolbar::~InkToolbar() = default;

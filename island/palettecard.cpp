@@ -1,8 +1,8 @@
-#include "ink/palettecard.h"
+#include "island/palettecard.h"
 
 #include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 #include "ui/overlaykeys.h"
 
 #include <QApplication>

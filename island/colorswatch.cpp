@@ -1,4 +1,4 @@
-#include "ink/colorswatch.h"
+#include "island/colorswatch.h"
 
 #include "ui/theme.h"
 

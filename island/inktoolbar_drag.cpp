@@ -1,7 +1,7 @@
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 
-#include "ink/palettecard.h"
-#include "ink/toolindicator.h"
+#include "island/palettecard.h"
+#include "island/toolindicator.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ink/palettecard.h"
+#include "island/palettecard.h"
 
 #include <QColor>
 #include <QList>
