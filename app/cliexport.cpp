@@ -1,5 +1,6 @@
 #include "app/cliexport.h"
 
+#include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/imageimport.h"
 #include "files/package.h"

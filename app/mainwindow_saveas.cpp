@@ -4,6 +4,7 @@
 #include "app/documentwriter.h"
 #include "app/exportprogress.h"
 #include "app/sourceguard.h"
+#include "canvas/canvasexport.h"
 #include "ui/uimetrics.h"
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"

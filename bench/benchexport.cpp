@@ -6,6 +6,7 @@
 #include "bench/benchutil.h"
 #include "bench/procinfo.h"
 
+#include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/pdfexport.h"
 

@@ -101,7 +101,6 @@ public:
     QImage renderPageImage(int page, const QSize &requested);
     QSize thumbnailSize(int page, const QSize &requested) const;
     static quint64 tileKey(quint64 generation, int page, int col, int row);
-    static QPdfDocumentRenderOptions pageRenderOptions();
 
     // Read-only counters for diagnostics, benchmarks and tests.
     int syncRenderCount() const { return m_syncRenders; }

@@ -2,8 +2,7 @@
 // annotation object.
 #include "files/pdfexport.h"
 
-#include "canvas/pdfcanvas.h"
-#include "ink/strokegeometry.h"
+#include "files/pagerenderoptions.h"
 
 #include <QColor>
 #include <QDir>
@@ -18,75 +17,10 @@
 
 namespace {
 
-constexpr double kDefaultStrokeWidth = 0.004;
-// Imported ink may hold any number; like the canvas, keep coordinates within
-// a few page sizes and widths within one page width so that no value can
-// overwhelm the rasteriser. Visible pages are unaffected for sane data.
-constexpr double kFarFraction = 4.0;
-constexpr double kMaxWidthFraction = 1.0;
-constexpr double kMaxFactor = 16.0;
-
-double clampFraction(double v)
-{
-    return std::clamp(v, -kFarFraction, 1.0 + kFarFraction);
-}
-
 int roundedDimension(double v)
 {
     const double r = std::round(v); // half away from zero
     return r < 2 ? 1 : int(r);
-}
-
-void paintStroke(QPainter &painter, const QJsonObject &stroke, const QSize &size)
-{
-    const QJsonArray p = stroke.value(QStringLiteral("p")).toArray();
-    if (p.size() < 2)
-        return;
-    QColor color = QColor::fromString(stroke.value(QStringLiteral("c")).toString());
-    if (!color.isValid())
-        color = Qt::red;
-    const QJsonValue wValue = stroke.value(QStringLiteral("w"));
-    const double w = wValue.isDouble() ? std::min(wValue.toDouble(), kMaxWidthFraction)
-                                       : kDefaultStrokeWidth;
-    const QJsonArray wf = stroke.value(QStringLiteral("wf")).toArray();
-    const bool hasFactors = wf.size() * 2 == p.size();
-
-    const double width = std::max(size.width() * w, 1.0);
-    const double sx = size.width() - 1;
-    const double sy = size.height() > 1 ? size.height() - 1 : 0;
-    QVector<QPointF> points;
-    QVector<double> factors;
-    points.reserve(p.size() / 2);
-    for (qsizetype i = 0; i + 1 < p.size(); i += 2)
-        points.append(QPointF(clampFraction(p.at(i).toDouble()) * sx,
-                              clampFraction(p.at(i + 1).toDouble()) * sy));
-    bool varies = false;
-    if (hasFactors) {
-        factors.reserve(wf.size());
-        for (const QJsonValue &f : wf) {
-            const double factor = std::clamp(f.toDouble(1.0), 0.0, kMaxFactor);
-            varies = varies || std::abs(factor - 1.0) > 0.01;
-            factors.append(factor);
-        }
-    }
-
-    if (points.size() == 1) {
-        const double dot = std::max(hasFactors ? width * factors.first() : width, 1.0);
-        painter.setPen(QPen(color, dot, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPoint(points.first());
-        return;
-    }
-    if (varies) {
-        const QPainterPath outline = inkOutline(points, factors, width);
-        if (!outline.isEmpty()) {
-            painter.fillPath(outline, color);
-            return;
-        }
-    }
-    painter.setPen(QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(points.constData(), int(points.size()));
 }
 
 // The rendering laid on white in place: the pixels of drawing it onto a
@@ -126,19 +60,6 @@ QString cleanAbsolute(const QString &path)
 
 } // namespace
 
-ExportSource exportSource(const PdfCanvas *canvas)
-{
-    ExportSource source;
-    if (!canvas || !canvas->hasDocument())
-        return source;
-    source.pdfPath = canvas->path();
-    source.password = canvas->password();
-    for (int i = 0; i < canvas->pageCount(); ++i)
-        source.pageSizes.append(canvas->pageSizePt(i));
-    source.pages = canvas->exportAnnotations().value(QStringLiteral("pages")).toObject();
-    return source;
-}
-
 QString exportCancelledText()
 {
     return QStringLiteral("导出已取消");
@@ -162,22 +83,21 @@ QImage renderExportPage(QPdfDocument *document, int page, const QSize &pixelSize
 {
     if (!document || page < 0 || page >= document->pageCount() || pixelSize.isEmpty())
         return QImage();
-    return document->render(page, pixelSize, PdfCanvas::pageRenderOptions());
+    return document->render(page, pixelSize, pageRenderOptions());
 }
 
-void finishExportPage(QImage *image, int page, const QJsonObject &pages)
+void finishExportPage(QImage *image, int page, const QJsonObject &pages, ExportInkPainter paintInk)
 {
     if (!image || image->isNull())
         return;
     layOnWhite(image);
 
     const QJsonArray strokes = pages.value(QString::number(page)).toArray();
-    if (strokes.isEmpty())
+    if (strokes.isEmpty() || !paintInk)
         return;
     QPainter painter(image);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (const QJsonValue &stroke : strokes)
-        paintStroke(painter, stroke.toObject(), image->size());
+    paintInk(painter, strokes, image->size());
 }
 
 QString sourceAmongTargets(const QStringList &targets, const QStringList &sources)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QSize>
@@ -8,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-class PdfCanvas;
+class QPainter;
 class QPdfDocument;
 
 // Exports of a document with its ink burnt in: a new PDF holding one JPEG
@@ -16,16 +17,21 @@ class QPdfDocument;
 // touched; pages are painted from the PDF and the annotation object only,
 // so no tool overlay of the canvas can reach an export.
 
-// What an export needs from an open document, taken on the GUI thread.
+// Paints one page's strokes (that page's array of the annotation object)
+// onto a page image of size pixels. The ink layer supplies it, so the export
+// needs nothing of how strokes are drawn; it runs on a worker thread.
+using ExportInkPainter = void (*)(QPainter &painter, const QJsonArray &strokes, const QSize &size);
+
+// What an export needs from an open document, taken on the GUI thread
+// (exportSource() in canvas/canvasexport.h).
 struct ExportSource
 {
     QString pdfPath;
     QString password;            // of a locked PDF, as the canvas opened it
     QList<QSizeF> pageSizes;     // points
     QJsonObject pages;           // the annotation object's "pages"
+    ExportInkPainter paintInk = nullptr;
 };
-// Empty (no pages) without a canvas or a document.
-ExportSource exportSource(const PdfCanvas *canvas);
 
 // Watches a running export from the thread that started it. progress() is
 // called there after each finished page; cancelRequested() is polled.
@@ -53,24 +59,19 @@ QSize exportPixelSize(const QSizeF &pagePt, double dpi);
 // serialises itself), without ink. Null on failure.
 QImage renderExportPage(QPdfDocument *document, int page, const QSize &pixelSize);
 // Lays the raw rendering on white and paints the strokes of pages[page]
-// over it in place; the result is an opaque RGB image.
-void finishExportPage(QImage *image, int page, const QJsonObject &pages);
+// over it in place with paintInk; the result is an opaque RGB image.
+void finishExportPage(QImage *image, int page, const QJsonObject &pages, ExportInkPainter paintInk);
 
 // The injected PDF: returns success; error gets the Chinese message.
 // Values of dpi below 1 mean 150. Runs the rendering and encoding on worker
 // threads while the calling thread's events keep running (user input waits
 // unless a monitor is given, whose dialog the caller makes modal).
-bool exportInjectedPdf(PdfCanvas *canvas, const QString &target, QString *error = nullptr,
-                       double dpi = kDefaultPdfDpi, ExportMonitor *monitor = nullptr);
 bool exportInjectedPdf(const ExportSource &source, const QString &target, QString *error = nullptr,
                        double dpi = kDefaultPdfDpi, ExportMonitor *monitor = nullptr);
 
 // One PNG per page named by pngPageName(base, i, n): returns the number of
 // files written, or -1 (every page written so far is deleted again). Values
 // of dpi below 1 mean 96. base is the chosen name without ".png".
-int exportPngPages(PdfCanvas *canvas, const QString &base, QString *error = nullptr,
-                   double dpi = kDefaultPngDpi, ExportMonitor *monitor = nullptr,
-                   QStringList *written = nullptr);
 int exportPngPages(const ExportSource &source, const QString &base, QString *error = nullptr,
                    double dpi = kDefaultPngDpi, ExportMonitor *monitor = nullptr,
                    QStringList *written = nullptr);

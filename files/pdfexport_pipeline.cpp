@@ -121,7 +121,7 @@ bool encodeAll(const ExportSource &source, ExportSink *sink, Pipeline *pipe,
         }
         bool ok = item.failure.isEmpty();
         if (ok) {
-            finishExportPage(&item.image, item.page, source.pages);
+            finishExportPage(&item.image, item.page, source.pages, source.paintInk);
             ok = sink->addPage(item.page, item.image, source.pageSizes.at(item.page), error);
         } else {
             *error = item.failure;

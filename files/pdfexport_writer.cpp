@@ -173,14 +173,3 @@ bool exportInjectedPdf(const ExportSource &source, const QString &target, QStrin
     PdfStreamSink sink(target);
     return runExportPipeline(source, dpi < 1 ? kDefaultPdfDpi : dpi, &sink, monitor, error);
 }
-
-bool exportInjectedPdf(PdfCanvas *canvas, const QString &target, QString *error, double dpi,
-                       ExportMonitor *monitor)
-{
-    if (!canvas) {
-        if (error)
-            *error = QStringLiteral("无效的文档");
-        return false;
-    }
-    return exportInjectedPdf(exportSource(canvas), target, error, dpi, monitor);
-}

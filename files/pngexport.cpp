@@ -185,14 +185,3 @@ int exportPngPages(const ExportSource &source, const QString &base, QString *err
         *written = sink.written();
     return int(sink.written().size());
 }
-
-int exportPngPages(PdfCanvas *canvas, const QString &base, QString *error, double dpi,
-                   ExportMonitor *monitor, QStringList *written)
-{
-    if (!canvas) {
-        if (error)
-            *error = QStringLiteral("无效的文档");
-        return -1;
-    }
-    return exportPngPages(exportSource(canvas), base, error, dpi, monitor, written);
-}

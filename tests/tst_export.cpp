@@ -1,6 +1,7 @@
 // The inked PDF and PNG exports on real files: the written bytes parsed
 // back, the ink rendered back by the PDF engine, all-or-nothing PNG pages,
 // a cancel, and the command-line switches run with the real program.
+#include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"
 #include "files/pdfexport.h"

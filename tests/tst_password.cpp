@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/documentwriter.h"
 #include "app/passworddialog.h"
+#include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"
 #include "files/pdfexport.h"
