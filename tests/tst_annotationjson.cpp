@@ -115,13 +115,13 @@ private slots:
         const QByteArray text = QJsonDocument(annotationsFromInk(ink)).toJson();
         const InkPages back = inkFromAnnotations(QJsonDocument::fromJson(text).object());
         QCOMPARE(back.keys(), ink.keys());
-        const Stroke &r = back.value(0).first();
+        const Stroke r = back.value(0).first();
         QCOMPARE(r.color, QColor(1, 2, 254)); // alpha dropped
         QCOMPARE(r.width, s.width);
         QCOMPARE(r.points, s.points);
         QCOMPARE(r.widthFactors, s.widthFactors);
         QCOMPARE(r.bounds, QRectF(QPointF(0.1, 0), QPointF(1, 0.4)));
-        const Stroke &rt = back.value(0).at(1);
+        const Stroke rt = back.value(0).at(1);
         QCOMPARE(rt.points, t.points);
         QVERIFY(rt.widthFactors.isEmpty());
         QVERIFY(rt.bounds.isNull());
@@ -259,7 +259,7 @@ private slots:
         p.append(0.5); // odd trailing number
         const InkPages ink = inkFromAnnotations(onePageStroke({ { "p", p } }));
         QCOMPARE(ink.value(0).size(), 1);
-        const Stroke &s = ink.value(0).first();
+        const Stroke s = ink.value(0).first();
         QCOMPARE(s.points.size(), kPoints);
         QCOMPARE(s.points.last(), QPointF(0.999, 0.999));
         QCOMPARE(s.bounds, QRectF(QPointF(0, 0), QPointF(0.999, 0.999)));

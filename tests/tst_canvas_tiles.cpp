@@ -22,7 +22,7 @@ public:
     }
     QImage tile(int page, int col, int row) const
     {
-        const auto &record = c.m_pageTiles.value(page);
+        const auto record = c.m_pageTiles.value(page);
         return record.tiles.value(row * record.cols + col);
     }
     bool requestBlock(int page, const QSize &size, int c0, int r0, int c1, int r1)

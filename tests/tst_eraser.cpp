@@ -138,7 +138,7 @@ private slots:
         c.ink[0] = { line({ { 0.1, 0.5 }, { 0.9, 0.5 } }) };
         EraseGesture g;
         QVERIFY(eraseAt(c.target(), &g, 0, at(0.5, 0.5), 14));
-        const QVector<Stroke> &page = c.ink.value(0);
+        const QVector<Stroke> page = c.ink.value(0);
         QCOMPARE(page.size(), 2);
         const double reach = (14 + 1.8) / 400; // disc radius grown by the half width, in fractions
         QCOMPARE(page.at(0).points.first(), QPointF(0.1, 0.5));
@@ -193,7 +193,7 @@ private slots:
         c.ink[0] = { line({ { 0.1, 0.5 }, { 0.5, 0.5 }, { 0.9, 0.5 } }) };
         EraseGesture g;
         QVERIFY(eraseAt(c.target(), &g, 0, at(0.3, 0.5), 14));
-        const QVector<Stroke> &page = c.ink.value(0);
+        const QVector<Stroke> page = c.ink.value(0);
         QCOMPARE(page.size(), 2);
         QCOMPARE(page.at(0).points.size(), 2);
         QCOMPARE(page.at(1).points.size(), 3);
@@ -218,7 +218,7 @@ private slots:
         c.ink[0] = { s };
         EraseGesture g;
         QVERIFY(eraseAt(c.target(), &g, 0, at(0.5, 0.5), 40));
-        const QVector<Stroke> &page = c.ink.value(0);
+        const QVector<Stroke> page = c.ink.value(0);
         QCOMPARE(page.size(), 2);
         for (const Stroke &piece : page) {
             QCOMPARE(piece.hasFactors(), kept);
@@ -390,7 +390,7 @@ private slots:
         const QVector<Stroke> original = c.ink.value(0);
         EraseGesture g;
         QVERIFY(eraseAt(c.target(), &g, 0, at(0.8, 0.5), 14));
-        const QVector<Stroke> &after = c.ink.value(0);
+        const QVector<Stroke> after = c.ink.value(0);
         QCOMPARE(after.size(), 2002);
         for (int i = 0; i < 2000; ++i)
             QCOMPARE(after.at(i).points.constData(), original.at(i).points.constData());
