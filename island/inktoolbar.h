@@ -32,8 +32,9 @@ class ToolIndicator;
 // drawer under a fixed right edge, can be dragged anywhere inside the
 // viewport (by its buttons too) and dims when idle.
 //
-// Members are split over island/inktoolbar.cpp (buttons, cards, sync, style,
-// fade), island/inktoolbar_drag.cpp (placement and dragging) and
+// Members are split over island/inktoolbar.cpp (buttons and style),
+// island/inktoolbar_tools.cpp (tools, cards, canvas sync and fade),
+// island/inktoolbar_drag.cpp (placement and dragging) and
 // island/inktoolbar_fold.cpp (the drawer).
 class InkToolbar : public QWidget
 {
@@ -111,13 +112,15 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // ---- Buttons, cards and sync (island/inktoolbar.cpp) ----
+    // ---- Buttons and style (island/inktoolbar.cpp) ----
     QToolButton *addButton(Button which, const QString &label, const QString &toolTip);
     QFrame *addSeparator();
     void applyStyleSheet();
     void paintIcons();
     void paintIcon(Button which);
     void applyButtonStyle();
+
+    // ---- Tools, cards, sync and fade (island/inktoolbar_tools.cpp) ----
     void onToolButton(int tool);
     void toggleCard(PaletteCard *card, QWidget *button);
     void hideCards();
