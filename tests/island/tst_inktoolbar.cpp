@@ -356,6 +356,8 @@ private slots:
             // As the window manager does once the dialog is gone.
             canvas.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&canvas));
+            // The widget-level activation follows the window's a moment later.
+            QTRY_VERIFY(QApplication::activeWindow() == &canvas && !QApplication::activeModalWidget());
             QTest::keyClick(canvas.windowHandle(), Qt::Key_Escape);
             QVERIFY(!panel->isVisible());
         };
