@@ -10,6 +10,7 @@
 #include "app/zoombar.h"
 #include "canvas/pdfcanvas.h"
 #include "docs/imageimport.h"
+#include "docs/officekind.h"
 #include "docs/wordconvert.h"
 #include "docs/workingcopy.h"
 #include "ink/inktoolbar.h"
@@ -568,7 +569,7 @@ QString MainWindow::firstDroppablePath(const QMimeData *mime)
         const QString path = url.toLocalFile();
         if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
             || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive) || isImageFile(path)
-            || isWordDocument(path))
+            || isOfficeDocument(path))
             return path;
     }
     return QString();

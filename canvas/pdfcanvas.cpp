@@ -182,16 +182,20 @@ QSizeF PdfCanvas::pageSizePt(int page) const
 
 void PdfCanvas::onVerticalValueChanged()
 {
+    if (!m_slidePlacing)
+        m_slideFitted = false;
     ensureVisibleSizes();
     emit pageChanged(currentPage(), pageCount());
 }
 
 void PdfCanvas::resizeEvent(QResizeEvent *event)
 {
+    const bool slideFitted = m_slideMode && m_slideFitted;
     QAbstractScrollArea::resizeEvent(event);
     dropAllTiles();
     relayout();
     ensureVisibleSizes();
+    refitSlide(slideFitted);
     viewport()->update();
 }
 
