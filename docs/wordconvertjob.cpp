@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kStderrKeep = 64 * 1024;
@@ -73,6 +75,21 @@ QString convertTarget(OfficeKind kind)
                           "\"ExportHiddenSlides\":{\"type\":\"boolean\",\"value\":\"false\"},"
                           "\"ExportNotesPages\":{\"type\":\"boolean\",\"value\":\"false\"},"
                           "\"ExportOnlyNotesPages\":{\"type\":\"boolean\",\"value\":\"false\"}}");
+}
+
+// What LibreOffice said, without its warnings (a missing Java runtime is
+// reported on every run) when it said anything else, on one line.
+QString libreOfficeComplaint(const QString &stderrText)
+{
+    QStringList lines = stderrText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString &line : lines)
+        line = line.trimmed();
+    lines.removeAll(QString());
+    QStringList said = lines;
+    said.erase(std::remove_if(said.begin(), said.end(),
+                              [](const QString &line) { return line.startsWith(QStringLiteral("Warning:")); }),
+               said.end());
+    return (said.isEmpty() ? lines : said).join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -266,7 +283,7 @@ QString WordConvertJob::libreOfficeResult()
     const QString produced = m_outputFolder + QLatin1Char('/') + QFileInfo(m_source).completeBaseName()
         + QStringLiteral(".pdf");
     if (!QFileInfo(produced).isFile()) {
-        const QString text = QString::fromLocal8Bit(m_stderr).trimmed();
+        const QString text = libreOfficeComplaint(QString::fromLocal8Bit(m_stderr));
         const QString detail = text.isEmpty() ? QString() : QStringLiteral("：") + text.left(kStderrShown);
         return QStringLiteral("LibreOffice 未生成 PDF（退出码 %1%2）").arg(m_process->exitCode()).arg(detail);
     }
