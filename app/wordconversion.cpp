@@ -41,6 +41,10 @@ WordConversions::WordConversions(QStatusBar *bar, QWidget *indicatorParent)
     // A finger must be able to hit it on a classroom board.
     const int target = uiMetrics(m_cancel->font()).touchTarget;
     m_cancel->setMinimumSize(std::max(target, m_cancel->sizeHint().width()), target);
+    // As wide as its word: the status bar would otherwise hand it all the room
+    // its hidden labels leave while the message shows.
+    m_cancel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_indicator->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row->addWidget(m_progress);
     row->addWidget(m_cancel);
     m_indicator->hide();
