@@ -148,6 +148,12 @@ private slots:
         QTest::keyClick(&canvas, Qt::Key_PageDown);
         expectSlide(canvas, 1);
         QVERIFY(qAbs(canvas.zoom() - fit) < 1e-9);
+
+        // The zoom bar's fit button fits the whole slide, not the width.
+        canvas.zoomIn();
+        canvas.fitWidth(true);
+        expectSlide(canvas, 1);
+        QVERIFY(qAbs(canvas.zoom() - fit) < 1e-9);
     }
 
     void swipesMoveOneSlide()

@@ -306,7 +306,10 @@ private slots:
             {QStringLiteral("word.pptx"), sampleDocx(1, SamplePictures::None)},
             {QStringLiteral("text.odp"), odfText},
             {QStringLiteral("page.ppt"), QByteArrayLiteral("<html><body>not a deck</body></html>")},
-            {QStringLiteral("empty.pptx"), QByteArray()}};
+            {QStringLiteral("empty.pptx"), QByteArray()},
+            // Other documents: text where an .odt or .rtf should be.
+            {QStringLiteral("notes.odt"), QByteArrayLiteral("plain words")},
+            {QStringLiteral("notes.rtf"), QByteArrayLiteral("plain words")}};
         for (const auto &[name, bytes] : fakes) {
             QFile file(m_dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -315,7 +318,8 @@ private slots:
             QString pdf;
             QString error;
             QVERIFY(!convertWordToPdf(file.fileName(), &pdf, &error));
-            QVERIFY2(error.contains(QStringLiteral("演示文稿")) && error.endsWith(file.fileName()), qPrintable(error));
+            const QString word = officeKindWord(officeKindOf(name));
+            QVERIFY2(error.contains(word) && error.endsWith(file.fileName()), qPrintable(error));
             QVERIFY(pdf.isEmpty());
         }
         QVERIFY(!QFile::exists(marker));
@@ -329,6 +333,33 @@ private slots:
         QVERIFY2(said.contains(QStringLiteral("不是有效的演示文稿")), qPrintable(said));
         QVERIFY(!QFileInfo::exists(out));
         QVERIFY(!QFile::exists(marker));
+    }
+
+    // A LibreOffice installed without Impress cannot read decks: that is
+    // said before it runs, and Word documents still convert.
+    void deckNeedsImpress()
+    {
+        const QString install = m_dir.filePath(QStringLiteral("lo-writer-only"));
+        QVERIFY(QDir().mkpath(install + QStringLiteral("/program")) && QDir().mkpath(install + QStringLiteral("/share/registry")));
+        const QString result = m_dir.filePath(QStringLiteral("writer-result.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(result, 1));
+        const QString soffice = writeScript(install + QStringLiteral("/program"), QStringLiteral("soffice"),
+                                            QStringLiteral("base=$(basename \"${11}\"); cp '%1' \"${10}/${base%.*}.pdf\"").arg(result));
+        qputenv("LECTERN_SOFFICE", soffice.toUtf8());
+        QVERIFY(!libreOfficeReadsPresentations(soffice));
+        const QString deck = m_dir.filePath(QStringLiteral("no-impress.pptx"));
+        QVERIFY(QFile::copy(TestUtil::dataDir() + QStringLiteral("/lesson-slides.pptx"), deck));
+        QString pdf;
+        QString error;
+        QVERIFY(!convertWordToPdf(deck, &pdf, &error));
+        QCOMPARE(error, QStringLiteral("LibreOffice 缺少演示文稿组件（Impress），无法转换演示文稿"));
+        QVERIFY2(convertWordToPdf(makeDocx(QStringLiteral("writer-only.docx")), &pdf, &error), qPrintable(error));
+
+        QFile impress(install + QStringLiteral("/share/registry/impress.xcd"));
+        QVERIFY(impress.open(QIODevice::WriteOnly));
+        impress.close();
+        QVERIFY(libreOfficeReadsPresentations(soffice));
+        QVERIFY2(convertWordToPdf(deck, &pdf, &error), qPrintable(error));
     }
 
     // A LibreOffice that crashes after writing half a PDF leaves nothing in
