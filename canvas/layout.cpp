@@ -213,7 +213,6 @@ void PdfCanvas::goToPage(int page)
     page = std::clamp(page, 0, count - 1);
     if (m_slideMode) {
         showSlide(page, SlideMotion::Jump);
-        emit pageChanged(page, count);
         return;
     }
     if (page < m_slots.size())
