@@ -32,10 +32,16 @@ const QByteArray &oleSignature()
 // entry; empty when the ZIP does not start that way.
 QByteArray odfMimeType(const QByteArray &head)
 {
+    // The local header: name length at 26, extra length at 28, name at 30.
     constexpr int kNameAt = 30;
-    if (head.mid(kNameAt, 8) != "mimetype")
+    if (head.size() < kNameAt)
         return QByteArray();
-    const QByteArray rest = head.mid(kNameAt + 8);
+    const auto le16 = [&head](int at) { return int(uchar(head.at(at))) | int(uchar(head.at(at + 1))) << 8; };
+    const int nameLength = le16(26);
+    const int extraLength = le16(28);
+    if (nameLength != 8 || head.mid(kNameAt, nameLength) != "mimetype")
+        return QByteArray();
+    const QByteArray rest = head.mid(kNameAt + nameLength + extraLength);
     int end = 0;
     while (end < rest.size() && (std::isalnum(uchar(rest.at(end))) || rest.at(end) == '.' || rest.at(end) == '-'
                                  || rest.at(end) == '/' || rest.at(end) == '+'))

@@ -300,8 +300,9 @@ private slots:
                                                QStringLiteral("touch '%1'").arg(marker)).toUtf8());
         // A Word document given a deck's name, an OpenDocument text likewise,
         // a web page and nothing at all.
-        const QByteArray odfText = QByteArray("PK\x03\x04", 4) + QByteArray(26, '\0') + "mimetype"
-            + "application/vnd.oasis.opendocument.text" + QByteArray(64, '\0');
+        QByteArray odfText = QByteArray("PK\x03\x04", 4) + QByteArray(26, '\0') + "mimetype"
+            + "application/vnd.oasis.opendocument.text" + QByteArray(64, '\0') + "content.xml";
+        odfText[26] = 8; // the name's length in the local header
         const QList<QPair<QString, QByteArray>> fakes{
             {QStringLiteral("word.pptx"), sampleDocx(1, SamplePictures::None)},
             {QStringLiteral("text.odp"), odfText},
