@@ -136,6 +136,9 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
     relayout();
     verticalScrollBar()->setValue(0);
     ensureVisibleSizes();
+    // A canvas already showing slides starts the new deck on its first one.
+    if (m_slideMode)
+        showSlide(0, SlideMotion::Jump);
     viewport()->update();
     emit pageChanged(currentPage(), count);
     emit inkChanged(0);

@@ -104,6 +104,11 @@ private slots:
         // Full screen: the slide is fitted again, still alone and centred.
         canvas.resize(size + QSize(320, 180));
         expectSlide(canvas, 0);
+        // Slide mode chosen before the deck is read works the same.
+        PdfCanvas early;
+        early.setSlideMode(true);
+        QVERIFY(TestUtil::showCanvas(early, m_deck, size));
+        expectSlide(early, 0);
     }
 
     void keysMoveExactlyOneSlide()
