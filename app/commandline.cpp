@@ -1,7 +1,7 @@
 #include "app/commandline.h"
 
-#include "docs/imageimport.h"
-#include "docs/officekind.h"
+#include "files/imageimport.h"
+#include "files/officekind.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "app/officeopen.h"
 
-#include "docs/imageimport.h"
-#include "docs/wordconvert.h"
+#include "files/imageimport.h"
+#include "files/wordconvert.h"
 #include "platform/desktopwords.h"
 
 #include <QRegularExpression>

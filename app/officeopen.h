@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/officekind.h"
+#include "files/officekind.h"
 
 #include <QString>
 

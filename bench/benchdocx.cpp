@@ -9,10 +9,10 @@
 
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/decksample.h"
-#include "docs/officekind.h"
-#include "docs/wordconvert.h"
-#include "docs/wordconvertsample.h"
+#include "files/decksample.h"
+#include "files/officekind.h"
+#include "files/wordconvert.h"
+#include "files/wordconvertsample.h"
 #include "system/settings.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "system/crashreport.h"
 
 #include <QKeyEvent>

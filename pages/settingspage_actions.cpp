@@ -1,8 +1,8 @@
 #include "pages/settingspage.h"
 
-#include "app/theme.h"
-#include "docs/officekind.h"
-#include "docs/wordconvert.h"
+#include "files/officekind.h"
+#include "files/wordconvert.h"
+#include "ui/theme.h"
 #include "pages/settingspage_controls.h"
 #include "platform/desktopwords.h"
 #include "platform/fileassoc.h"
