@@ -1,5 +1,6 @@
 #include "app/cliexport.h"
 
+#include "app/officeopen.h"
 #include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/imageimport.h"
@@ -56,16 +57,16 @@ int finished(const QString &input, const QList<PackageDamage> &damage)
 // The document as the open flow would show it, in a canvas that is never
 // shown. Packages bring their own ink; a plain PDF has none (the working
 // copy's ink belongs to the window's session, not to a scripted export).
-// Word documents are converted and pictures wrapped into a one-page PDF
+// Office documents are converted and pictures wrapped into a one-page PDF
 // first, as the open flow does (the conversion blocks: there is no window).
 bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QList<PackageDamage> *damage,
                    QString *error)
 {
     QJsonObject ink;
     *pdfPath = input;
-    if (isWordDocument(input)) {
-        if (!hasConverter()) {
-            *error = QStringLiteral("未检测到 Word/WPS 或 LibreOffice，无法打开该 Word 文档（可先另存为 PDF）");
+    if (isOfficeDocument(input)) {
+        if (!hasConverterFor(officeKindOf(input))) {
+            *error = noConverterText(officeKindOf(input));
             return false;
         }
         QString message;

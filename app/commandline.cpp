@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "files/imageimport.h"
+#include "files/officekind.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,13 +47,6 @@ constexpr SwitchRule kSwitches[] = {
     { "--help", ArgRule::None, nullptr },
 };
 
-// Word documents qualify by the same suffix test the Word converter uses.
-bool hasWordSuffix(const QString &path)
-{
-    return path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive)
-        || path.endsWith(QStringLiteral(".doc"), Qt::CaseInsensitive);
-}
-
 } // namespace
 
 bool isCommandLineFile(const QString &argument)
@@ -61,7 +55,7 @@ bool isCommandLineFile(const QString &argument)
         return false;
     return argument.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
         || argument.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive)
-        || hasWordSuffix(argument) || isImageFile(argument);
+        || isOfficeDocument(argument) || isImageFile(argument);
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)

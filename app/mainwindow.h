@@ -34,7 +34,7 @@ class ZoomBar;
 struct OpenDocument
 {
     QString packagePath;
-    QString wordSourcePath;
+    QString wordSourcePath; // the office document converted: Word, presentation or other text
     QString imageSourcePath;
     QString pdfPath;
     QString displayName;
@@ -131,7 +131,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Kind { Pdf, Package, Word, Image };
+    enum class Kind { Pdf, Package, Office, Image };
     struct LastRender
     {
         qlonglong ms = 0;
@@ -180,7 +180,8 @@ private:
     // canvas, restore, recent list, record and tab.
     void loadDocument(const QString &path, Kind kind, OpenDocument doc, const QJsonObject &packageInk,
                       const QList<PackageDamage> &damage, const QElapsedTimer &clock);
-    void openWordDocument(const QString &path, const QElapsedTimer &clock);
+    // Word documents, presentations and other text: converted, then loaded.
+    void openOfficeDocument(const QString &path, const QElapsedTimer &clock);
     // "用 Word 打开": the desktop's default program, unless that is this one.
     void handWordDocumentOver(const QString &path);
     void onWordConverted(const WordConversionResult &result);

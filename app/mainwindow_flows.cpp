@@ -3,6 +3,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/officeopen.h"
 #include "app/passworddialog.h"
 #include "app/sourceguard.h"
 #include "ui/uimetrics.h"
@@ -102,10 +103,7 @@ PdfOpen openCanvasPdf(PdfCanvas *canvas, const QString &pdfPath, const QString &
 void MainWindow::onOpen()
 {
     const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("打开 PDF / 批注包 / Word 文档"), QString(),
-        QStringLiteral("PDF、批注包与 Word (*.pdf *.dpz *.docx *.doc);;PDF 文件 (*.pdf);;批注包 (*.dpz);;"
-                       "Word 文档 (*.docx *.doc);;")
-            + imageFileFilter() + QStringLiteral(";;所有文件 (*.*)"));
+        this, QStringLiteral("打开 PDF / 批注包 / Word 文档"), QString(), openDialogFilter());
     if (!path.isEmpty())
         openPath(path);
 }
@@ -144,9 +142,9 @@ void MainWindow::openPath(const QString &path)
     QElapsedTimer clock;
     clock.start();
 
-    // By name first: a .docx is a ZIP and would pass the package test, and a
-    // picture's name decides whatever its first bytes say.
-    const Kind kind = isWordDocument(path) ? Kind::Word
+    // By name first: a .docx or .pptx is a ZIP and would pass the package
+    // test, and a picture's name decides whatever its first bytes say.
+    const Kind kind = isOfficeDocument(path) ? Kind::Office
                       : isImageFile(path)  ? Kind::Image
                       : looksLikePackage(path) ? Kind::Package
                                               : Kind::Pdf;
@@ -157,8 +155,8 @@ void MainWindow::openPath(const QString &path)
         return;
     }
 
-    if (kind == Kind::Word) {
-        openWordDocument(path, clock);
+    if (kind == Kind::Office) {
+        openOfficeDocument(path, clock);
         return;
     }
     OpenDocument doc;
@@ -200,10 +198,12 @@ void MainWindow::openPath(const QString &path)
     loadDocument(path, kind, doc, packageInk, damage, clock);
 }
 
-void MainWindow::openWordDocument(const QString &path, const QElapsedTimer &clock)
+void MainWindow::openOfficeDocument(const QString &path, const QElapsedTimer &clock)
 {
+    const OfficeKind officeKind = officeKindOf(path);
     const auto openElsewhere = [this, &path] { handWordDocumentOver(path); };
-    switch (wordOpenMode()) {
+    // Only Word documents have the question and its setting.
+    switch (officeKind == OfficeKind::Word ? wordOpenMode() : 1) {
     case 2:
         openElsewhere();
         return;
@@ -221,10 +221,10 @@ void MainWindow::openWordDocument(const QString &path, const QElapsedTimer &cloc
     default:
         break;
     }
-    if (!hasConverter()) {
-        logInfo(logOpen(), QStringLiteral("Word 文档打开失败：未检测到 Word/WPS 或 LibreOffice（%1）").arg(path));
-        statusBar()->showMessage(
-            QStringLiteral("未检测到 Word/WPS 或 LibreOffice，无法打开该 Word 文档（可先另存为 PDF）"), 8000);
+    if (!hasConverterFor(officeKind)) {
+        logInfo(logOpen(), QStringLiteral("%1打开失败：%2（%3）")
+                               .arg(officeKindWord(officeKind), noConverterText(officeKind), path));
+        statusBar()->showMessage(noConverterText(officeKind), 8000);
         return;
     }
     // The conversion runs beside the event loop: the window keeps painting
@@ -246,15 +246,14 @@ void MainWindow::onWordConverted(const WordConversionResult &result)
         return;
     }
     if (!result.ok) {
-        logInfo(logOpen(), QStringLiteral("Word 文档转换失败：%1（%2）").arg(path, result.error));
-        const QString hint = conversionFailedHint(isWordDefaultForDocx());
-        statusBar()->showMessage(QStringLiteral("转换失败：%1").arg(result.error) + QStringLiteral("。") + hint,
-                                 12000);
+        logInfo(logOpen(), QStringLiteral("%1转换失败：%2（%3）").arg(officeKindWord(result.kind), path, result.error));
+        statusBar()->showMessage(
+            QStringLiteral("转换失败：%1").arg(result.error) + QStringLiteral("。") + conversionHint(result.kind), 12000);
         return;
     }
     // Opened meanwhile by another route (the converted PDF is a different
     // document; only the Word source itself counts).
-    const int already = findOpen(path, Kind::Word);
+    const int already = findOpen(path, Kind::Office);
     if (already >= 0) {
         m_tabs->setCurrentIndex(already);
         onTabCurrentChanged(already);
@@ -264,7 +263,7 @@ void MainWindow::onWordConverted(const WordConversionResult &result)
     doc.wordSourcePath = path;
     doc.pdfPath = result.pdfPath;
     doc.displayName = QFileInfo(path).completeBaseName() + QStringLiteral(".dpz");
-    loadDocument(path, Kind::Word, doc, QJsonObject(), {}, result.clock);
+    loadDocument(path, Kind::Office, doc, QJsonObject(), {}, result.clock);
 }
 
 void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, const QJsonObject &packageInk,
@@ -282,6 +281,9 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     m_guard->track(canvas, path, fingerprint, doc.pdfPath, doc.packagePath);
     QString error;
     const PdfOpen opened = openCanvasPdf(canvas, doc.pdfPath, QFileInfo(path).fileName(), this, &error);
+    // A deck shows one whole slide at a time; so does a PDF made from one.
+    if (opened == PdfOpen::Opened)
+        canvas->setSlideMode(officeKindOf(path) == OfficeKind::Presentation || canvas->madeFromSlides());
     // The password question ran an event loop: the same file may have been
     // opened meanwhile (a second double-click), and two tabs of one file
     // would write one working copy.

@@ -4,6 +4,7 @@
 
 #include "canvas/pdfcanvas.h"
 #include "files/imageimport.h"
+#include "files/officekind.h"
 #include "files/wordconvert.h"
 #include "island/inktoolbar.h"
 
@@ -80,7 +81,7 @@ QString MainWindow::firstDroppablePath(const QMimeData *mime)
         const QString path = url.toLocalFile();
         if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
             || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive) || isImageFile(path)
-            || isWordDocument(path))
+            || isOfficeDocument(path))
             return path;
     }
     return QString();
@@ -108,6 +109,16 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // A press on any island wakes them all; a press elsewhere (writing on the
     // page) leaves a faded island faded. The event goes on unchanged.
     switch (event->type()) {
+    case QEvent::KeyPress:
+        // A deck in front takes its slide keys wherever the focus is (a
+        // presenter remote after the zoom slider was touched).
+        if (m_current && !m_homeShowing && !m_settingsShowing && watched->isWidgetType()
+            && static_cast<QWidget *>(watched)->window() == this) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (m_current->handleSlideKey(key->key(), key->modifiers()))
+                return true;
+        }
+        break;
     case QEvent::Show:
         // A canvas still waiting for the new theme takes it before it paints.
         if (!m_unstyled.isEmpty() && watched->isWidgetType())

@@ -12,9 +12,10 @@
 
 namespace {
 
-QString convertingText()
+QString convertingText(OfficeKind kind)
 {
-    return QStringLiteral("正在转换 Word 文档…");
+    return QStringLiteral("正在转换%1…").arg(kind == OfficeKind::Word ? QStringLiteral(" Word 文档")
+                                                                    : officeKindWord(kind));
 }
 
 } // namespace
@@ -35,11 +36,15 @@ WordConversions::WordConversions(QStatusBar *bar, QWidget *indicatorParent)
     m_progress->setFixedWidth(m_progress->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 10);
     m_cancel = new QPushButton(QStringLiteral("取消"), m_indicator);
     m_cancel->setObjectName(QStringLiteral("wordCancel"));
-    m_cancel->setToolTip(QStringLiteral("取消 Word 文档转换"));
+    m_cancel->setToolTip(QStringLiteral("取消文档转换"));
     m_cancel->setCursor(Qt::PointingHandCursor);
     // A finger must be able to hit it on a classroom board.
     const int target = uiMetrics(m_cancel->font()).touchTarget;
     m_cancel->setMinimumSize(std::max(target, m_cancel->sizeHint().width()), target);
+    // As wide as its word: the status bar would otherwise hand it all the room
+    // its hidden labels leave while the message shows.
+    m_cancel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_indicator->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     row->addWidget(m_progress);
     row->addWidget(m_cancel);
     m_indicator->hide();
@@ -72,6 +77,7 @@ WordConversions::Start WordConversions::start(const QString &source, const QElap
     auto *job = new WordConvertJob(source, m_limits, this);
     if (!job->start()) {
         done->source = source;
+        done->kind = job->kind();
         done->ok = job->state() == WordConvertJob::State::Succeeded;
         done->pdfPath = job->pdfPath();
         done->error = job->error();
@@ -81,7 +87,8 @@ WordConversions::Start WordConversions::start(const QString &source, const QElap
     }
     m_jobs.insert(key, {job, clock});
     connect(job, &WordConvertJob::finished, this, [this, key] { onJobFinished(key); });
-    m_bar->showMessage(convertingText());
+    m_shownText = convertingText(job->kind());
+    m_bar->showMessage(m_shownText);
     refreshIndicator();
     return Start::Running;
 }
@@ -111,13 +118,14 @@ void WordConversions::onJobFinished(const QString &key)
     WordConvertJob *job = running.job;
     WordConversionResult result;
     result.source = job->source();
+    result.kind = job->kind();
     result.ok = job->state() == WordConvertJob::State::Succeeded;
     result.cancelled = job->state() == WordConvertJob::State::Cancelled;
     result.pdfPath = job->pdfPath();
     result.error = job->error();
     result.clock = running.clock;
     job->deleteLater();
-    if (m_jobs.isEmpty() && m_bar->currentMessage() == convertingText())
+    if (m_jobs.isEmpty() && m_bar->currentMessage() == m_shownText)
         m_bar->clearMessage();
     refreshIndicator();
     emit finished(result);

@@ -16,6 +16,7 @@ class QWidget;
 struct WordConversionResult
 {
     QString source;
+    OfficeKind kind = OfficeKind::None;
     bool ok = false;
     bool cancelled = false;
     QString pdfPath;
@@ -23,10 +24,11 @@ struct WordConversionResult
     QElapsedTimer clock; // the open's clock, started before the conversion
 };
 
-// The window's Word conversions. Each runs as its own asynchronous job, at
-// most one per document (a second open of a document being converted waits
-// for that one), while the status bar shows "正在转换 Word 文档…" with an
-// indeterminate progress bar and a cancel button.
+// The window's office conversions (Word documents, presentations, other
+// text). Each runs as its own asynchronous job, at most one per document (a
+// second open of a document being converted waits for that one), while the
+// status bar shows "正在转换 Word 文档…" (the kind's own word: "正在转换演示文稿…")
+// with an indeterminate progress bar and a cancel button.
 class WordConversions : public QObject
 {
     Q_OBJECT
@@ -65,6 +67,7 @@ private:
     void refreshIndicator();
 
     QStatusBar *m_bar = nullptr;
+    QString m_shownText; // the converting message this object put up
     QWidget *m_indicator = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancel = nullptr;

@@ -1,12 +1,16 @@
-// --bench-docx FILE: a Word document's first open (LibreOffice conversion
-// included) against a bare soffice run on the same file, and its second open
-// from the cache against opening the cached PDF itself. A FILE that does
-// not exist is generated: 55 pages, one picture each.
+// --bench-docx FILE: an office document's first open (LibreOffice
+// conversion included) against a bare soffice run on the same file plus
+// opening its PDF, and its second open from the cache against opening the
+// cached PDF itself. A FILE that does not exist is generated: a Word
+// document of 55 pages, or a deck (.pptx, .odp…) of 30 slides, one picture
+// each.
 #include "bench/bench.h"
 #include "bench/benchutil.h"
 
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
+#include "files/decksample.h"
+#include "files/officekind.h"
 #include "files/wordconvert.h"
 #include "files/wordconvertsample.h"
 #include "system/settings.h"
@@ -30,6 +34,7 @@ using BenchUtil::printMs;
 namespace {
 
 constexpr int kGeneratedPages = 55;
+constexpr int kGeneratedSlides = 30;
 constexpr int kRepeats = 5;
 // LibreOffice's time varies by seconds on a busy machine: the two first
 // opens being compared alternate, and the medians are compared.
@@ -72,20 +77,30 @@ double bareSofficeMs(const QString &soffice, const QString &file)
 
 int runDocxBench(const QString &file)
 {
-    if (!QFileInfo::exists(file)) {
-        QString error;
-        if (!writeSampleDocx(file, kGeneratedPages, SamplePictures::OnePerPage, &error)) {
-            std::fprintf(stderr, "--bench-docx: %s\n", error.toUtf8().constData());
-            return 1;
-        }
-        printLine("docx_generated_pages", QString::number(kGeneratedPages));
+    const OfficeKind kind = officeKindOf(file);
+    if (kind == OfficeKind::None) {
+        std::fprintf(stderr, "--bench-docx: not an office document: %s\n", file.toUtf8().constData());
+        return 1;
     }
-    printLine("docx_bytes", QString::number(QFileInfo(file).size()));
     const QString soffice = findSoffice();
     if (soffice.isEmpty()) {
         std::fprintf(stderr, "--bench-docx: no LibreOffice found\n");
         return 1;
     }
+    if (!QFileInfo::exists(file)) {
+        QString error;
+        const bool deck = kind == OfficeKind::Presentation;
+        const bool made = deck ? writeSampleDeck(file, kGeneratedSlides, soffice, &error)
+                               : writeSampleDocx(file, kGeneratedPages, SamplePictures::OnePerPage, &error);
+        if (!made) {
+            std::fprintf(stderr, "--bench-docx: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+        printLine(deck ? "deck_generated_slides" : "docx_generated_pages",
+                  QString::number(deck ? kGeneratedSlides : kGeneratedPages));
+    }
+    printLine("kind", officeKindWord(kind));
+    printLine("docx_bytes", QString::number(QFileInfo(file).size()));
     // The bench converts whatever the setting says; it puts it back after.
     const int mode = wordOpenMode();
     setWordOpenMode(1);

@@ -43,7 +43,7 @@ struct DepthScope
 bool PdfCanvas::LayoutKey::operator==(const LayoutKey &o) const
 {
     return document == o.document && zoom == o.zoom && width == o.width && height == o.height
-            && pages == o.pages && widest == o.widest;
+            && pages == o.pages && widest == o.widest && slides == o.slides;
 }
 
 int PdfCanvas::relayoutRefusals()
@@ -74,7 +74,7 @@ void PdfCanvas::relayout()
 
     const int W = viewport()->width();
     const int H = viewport()->height();
-    const LayoutKey key { m_document, m_zoom, W, H, int(m_pageSizes.size()), m_widestPt };
+    const LayoutKey key { m_document, m_zoom, W, H, int(m_pageSizes.size()), m_widestPt, m_slideMode };
     if (key == m_layoutKey && m_slots.size() == m_pageSizes.size() && !m_sizesChanged)
         return;
     m_sizesChanged = false;
@@ -86,8 +86,25 @@ void PdfCanvas::relayout()
             : 1.0;
     m_scale = std::clamp(m_zoom * fit, 0.05, 8.0);
 
+    // Slides are spaced so that a centred one is alone on screen, and the
+    // first and last can be centred too.
+    double gap = m_pageGap;
+    double topMargin = m_topMargin;
+    double bottomMargin = m_bottomMargin;
+    if (m_slideMode) {
+        const auto slotHeight = [this](const QSizeF &pt) { return std::max(pt.height() * m_scale, 1.0); };
+        double tallest = 0;
+        for (const QSizeF &pt : std::as_const(m_pageSizes))
+            tallest = std::max(tallest, slotHeight(pt));
+        if (std::isfinite(tallest)) {
+            gap += std::max(0.0, (H - tallest) / 2);
+            topMargin = std::max(topMargin, (H - slotHeight(m_pageSizes.first())) / 2);
+            bottomMargin = std::max(bottomMargin, (H - slotHeight(m_pageSizes.last())) / 2);
+        }
+    }
+
     m_slots.resize(m_pageSizes.size());
-    double y = m_topMargin;
+    double y = topMargin;
     double widest = 0;
     for (int i = 0; i < m_pageSizes.size(); ++i) {
         const QSizeF pt = m_pageSizes.at(i);
@@ -101,9 +118,9 @@ void PdfCanvas::relayout()
         if (!std::isfinite(slot.height))
             slot.height = 1;
         widest = std::max(widest, slot.width);
-        y += slot.height + m_pageGap;
+        y += slot.height + gap;
     }
-    m_contentHeight = y > 0 ? y - m_pageGap + m_bottomMargin : 0;
+    m_contentHeight = y > 0 ? y - gap + bottomMargin : 0;
     m_contentWidth = std::max(widest, double(W));
 
     QScrollBar *v = verticalScrollBar();
@@ -194,6 +211,10 @@ void PdfCanvas::goToPage(int page)
     stopFling();
     const int count = pageCount();
     page = std::clamp(page, 0, count - 1);
+    if (m_slideMode) {
+        showSlide(page, SlideMotion::Jump);
+        return;
+    }
     if (page < m_slots.size())
         verticalScrollBar()->setValue(int(m_slots.at(page).top));
     emit pageChanged(page, count);

@@ -140,6 +140,9 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
     relayout();
     verticalScrollBar()->setValue(0);
     ensureVisibleSizes();
+    // A canvas already showing slides starts the new deck on its first one.
+    if (m_slideMode)
+        showSlide(0, SlideMotion::Jump);
     viewport()->update();
     emit pageChanged(currentPage(), count);
     emit inkChanged(0);
@@ -186,16 +189,20 @@ QSizeF PdfCanvas::pageSizePt(int page) const
 
 void PdfCanvas::onVerticalValueChanged()
 {
+    if (!m_slidePlacing)
+        m_slideFitted = false;
     ensureVisibleSizes();
     emit pageChanged(currentPage(), pageCount());
 }
 
 void PdfCanvas::resizeEvent(QResizeEvent *event)
 {
+    const bool slideFitted = m_slideMode && m_slideFitted;
     QAbstractScrollArea::resizeEvent(event);
     dropAllTiles();
     relayout();
     ensureVisibleSizes();
+    refitSlide(slideFitted);
     viewport()->update();
 }
 

@@ -3,6 +3,7 @@
 #include "ink/inkhistory.h"
 #include "ink/strokecapture.h"
 #include "canvas/glide.h"
+#include "canvas/settle.h"
 #include "ink/eraser.h"
 #include "ink/touchclassifier.h"
 
@@ -32,6 +33,7 @@ class QWheelEvent;
 class QNativeGestureEvent;
 class QTouchEvent;
 class QShowEvent;
+class QKeyEvent;
 class InkToolbar;
 
 // One open document's view and ink. Members are split over files by concern:
@@ -136,6 +138,29 @@ public:
     bool isGliding() const { return m_glide.isRunning(); }
     const Glide &glide() const { return m_glide; }
     static int applyDepth();
+
+    // ---- Slides (canvas/slides.cpp) ----
+    // A deck shows one whole slide at a time: fitted so a slide is on
+    // screen, stepped one slide per key or swipe and settled centred. Free
+    // zoom and scrolling still work; the next step fits again.
+    enum class SlideMotion { Jump, Glide };
+    void setSlideMode(bool on);
+    bool slideMode() const { return m_slideMode; }
+    // The PDF says a presentation program made it (Impress, PowerPoint…).
+    bool madeFromSlides() const;
+    // The slide under the viewport's centre line, else the nearest one.
+    int currentSlide() const;
+    // The zoom at which slide fits whole in the viewport.
+    double slideFitZoom(int slide) const;
+    // Scroll values (horizontal, vertical) that centre slide as laid out now.
+    QPoint slideScroll(int slide) const;
+    // One slide on (+1) or back (-1) from the current one, fitted.
+    void stepSlide(int delta);
+    void showSlide(int slide, SlideMotion motion);
+    bool isSettling() const { return m_settle.isRunning(); }
+    // Page Down/Up, Space, the arrows, Home and End in slide mode: steps and
+    // returns true; false for other keys or outside slide mode.
+    bool handleSlideKey(int key, Qt::KeyboardModifiers modifiers);
 
     // ---- Painting (canvas/paint.cpp) ----
     void applyCanvasTheme();
@@ -252,6 +277,8 @@ protected:
     bool viewportEvent(QEvent *event) override;
     // ---- Zoom & scrolling (canvas/zoom.cpp, canvas/scrolling.cpp) ----
     void wheelEvent(QWheelEvent *event) override;
+    // Slide keys in slide mode (canvas/slides.cpp).
+    void keyPressEvent(QKeyEvent *event) override;
     // The application's pen-proximity events while the pen is down.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -271,6 +298,7 @@ private:
         int height = -1;
         int pages = -1;
         double widest = -1;
+        bool slides = false;
         bool operator==(const LayoutKey &o) const;
     };
     void detachDocument();
@@ -407,6 +435,34 @@ private:
     };
     ZoomAnchorMemo m_anchorMemo;
     void wireZoomTimers();
+
+    // ---- Slides (canvas/slides.cpp) ----
+    // A touch pan that may turn out to be a horizontal swipe.
+    struct SlideSwipe
+    {
+        double dx = 0;                                    // finger travel, viewport
+        double dy = 0;
+        double zoom = 1;                                  // at the first touch
+        int slide = 0;
+    };
+    void beginSlideSwipe();
+    // At the end of a touch pan: a swipe steps a slide (true), else false.
+    bool endSlideSwipe();
+    // One glide-timer tick of a settling slide; false once it has arrived.
+    bool settleTick();
+    // After a resize: a fitted slide stays fitted and centred.
+    void refitSlide(bool wasFitted);
+    // The slide the view was last sent to (where a running settle ends).
+    int currentSlideTarget() const;
+    bool m_slideMode = false;
+    // The view shows one whole slide centred at its fit zoom (until the
+    // teacher zooms or scrolls).
+    bool m_slideFitted = false;
+    // The slide code itself moves the view: that is no free scroll or zoom.
+    bool m_slidePlacing = false;
+    int m_settleSlide = 0;
+    Settle m_settle;
+    SlideSwipe m_swipe;
 
     // ---- Painting ----
     void paintCanvas(QPainter &painter);

@@ -20,6 +20,8 @@ void PdfCanvas::scrollBy(double dx, double dy)
 void PdfCanvas::addPanSample(double dx, double dy)
 {
     m_glide.addPanSample(m_clock.elapsed(), dx, dy);
+    m_swipe.dx += dx;
+    m_swipe.dy += dy;
 }
 
 bool PdfCanvas::startFling()
@@ -34,11 +36,18 @@ bool PdfCanvas::stopFling()
 {
     if (m_glideTimer)
         m_glideTimer->stop();
-    return m_glide.stop();
+    const bool settling = m_settle.stop();
+    return m_glide.stop() || settling;
 }
 
 void PdfCanvas::onGlideTick()
 {
+    // A settling slide shares the glide's timer; only one of them runs.
+    if (m_settle.isRunning()) {
+        if (!settleTick())
+            m_glideTimer->stop();
+        return;
+    }
     QScrollBar *v = verticalScrollBar();
     QScrollBar *h = horizontalScrollBar();
     ScrollPosition pos { h->value(), v->value(), h->minimum(), h->maximum(), v->minimum(),

@@ -270,7 +270,8 @@ void PdfCanvas::prefetchAhead(const QList<int> &visible)
         return;
     const PageSlot &slot = m_slots.at(page);
     PageTiles &record = pageTiles(page, sheetDeviceSize(QRectF(0, 0, slot.width, slot.height)));
-    const int rows = std::min(2, record.rows);
+    // The next slide of a deck comes in whole at one key press.
+    const int rows = m_slideMode ? record.rows : std::min(2, record.rows);
     if (m_scrollDirection > 0)
         requestBlock(page, record, 0, 0, record.cols - 1, rows - 1);
     else

@@ -51,6 +51,9 @@ void PdfCanvas::applyZoom(double target, const QPointF &anchor, ZoomMode mode)
                         QStringLiteral("applyZoom 重入第 %1 层").arg(applyDepthCounter()));
     if (!m_document || m_pageSizes.isEmpty())
         return;
+    // A zoom of the teacher's own leaves the fitted slide.
+    if (!m_slidePlacing)
+        m_slideFitted = false;
 
     const int vValue = verticalScrollBar()->value();
     int page = pageAtContentY(vValue + anchor.y());
@@ -133,7 +136,13 @@ void PdfCanvas::setZoom(double zoom)
 
 void PdfCanvas::fitWidth(bool on)
 {
-    if (on)
+    if (!on)
+        return;
+    // Fitting a deck fits its slide whole: the width alone crops a 16:9
+    // slide on a 4:3 or 16:10 board.
+    if (m_slideMode && m_document && !m_pageSizes.isEmpty())
+        showSlide(currentSlide(), SlideMotion::Jump);
+    else
         applyZoom(1.0, viewportCentre(viewport()), ZoomMode::Immediate);
 }
 

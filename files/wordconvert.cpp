@@ -1,5 +1,6 @@
 #include "files/wordconvert.h"
 
+#include "files/officekind.h"
 #include "files/wordconvertjob.h"
 #include "files/workingcopy.h"
 #include "platform/wordengine.h"
@@ -109,7 +110,12 @@ QString wordCachePath(const QString &source, WordEngine engine)
     const QString key = QDir::toNativeSeparators(source) + QLatin1Char('|') + QString::number(info.size())
         + QLatin1Char('|') + QString::number(info.lastModified().toMSecsSinceEpoch());
     const QString suffix = engine == WordEngine::LibreOffice ? QStringLiteral("-lo") : QString();
-    return tempFolder() + QStringLiteral("/word-") + tempKeyHash(key) + suffix + QStringLiteral(".pdf");
+    QString prefix = QStringLiteral("/word-");
+    if (officeKindOf(source) == OfficeKind::Presentation)
+        prefix = QStringLiteral("/slides-");
+    else if (officeKindOf(source) == OfficeKind::Text)
+        prefix = QStringLiteral("/text-");
+    return tempFolder() + prefix + tempKeyHash(key) + suffix + QStringLiteral(".pdf");
 }
 
 bool convertWordToPdf(const QString &source, QString *pdfPath, QString *error)

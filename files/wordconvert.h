@@ -6,6 +6,8 @@
 // Word/WPS automation where it exists, else by LibreOffice run headless.
 // Results are cached in the temp folder under a name made of the source's
 // path, size and modification time, so an unchanged document opens at once.
+// Presentations and other text documents (docs/officekind.h) take the same
+// road; presentations always through LibreOffice Impress.
 //
 // The conversion itself is WordConvertJob (files/wordconvertjob.h); the
 // blocking convertWordToPdf below waits on one.
@@ -33,11 +35,12 @@ WordEngine chooseEngine();
 QString engineName(WordEngine engine);
 
 // Where the PDF of source converted by engine is cached: the temp folder,
-// "word-" + SHA-1 of "path|size|mtime-ms" (+ "-lo" for LibreOffice) + ".pdf".
+// "word-" ("slides-" for a presentation, "text-" for another text document)
+// + SHA-1 of "path|size|mtime-ms" (+ "-lo" for LibreOffice) + ".pdf".
 // Empty when source does not exist.
 QString wordCachePath(const QString &source, WordEngine engine);
 
-// Converts source, blocking the calling thread (for the command line; the
+// Converts source (any office document), blocking the calling thread (for the command line; the
 // window uses WordConvertJob directly). On success pdfPath gets the cached
 // PDF; on failure error gets the Chinese message. pdfPath is always cleared
 // first.

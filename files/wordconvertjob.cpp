@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kStderrKeep = 64 * 1024;
@@ -24,8 +26,10 @@ QString logOpen()
     return QStringLiteral("open");
 }
 
-QString engineMissingText()
+QString engineMissingText(OfficeKind kind)
 {
+    if (kind == OfficeKind::Presentation)
+        return QStringLiteral("未检测到 LibreOffice");
     switch (wordConvertEngine()) {
     case 1:
         return QStringLiteral("未检测到 Word/WPS");
@@ -51,11 +55,49 @@ QString makeFreshFolder(const QString &parent, const QString &base)
     return QString();
 }
 
+// Only LibreOffice converts presentations here (automating PowerPoint is
+// not something this program does); the rest follow the engine setting.
+WordEngine engineFor(OfficeKind kind)
+{
+    if (kind == OfficeKind::Presentation)
+        return findSoffice().isEmpty() ? WordEngine::None : WordEngine::LibreOffice;
+    return chooseEngine();
+}
+
+// What --convert-to gets. Presentations name Impress's PDF filter with its
+// options spelled out: one page per slide, hidden slides and notes pages
+// left out, whatever a LibreOffice profile says.
+QString convertTarget(OfficeKind kind)
+{
+    if (kind != OfficeKind::Presentation)
+        return QStringLiteral("pdf");
+    return QStringLiteral("pdf:impress_pdf_Export:{"
+                          "\"ExportHiddenSlides\":{\"type\":\"boolean\",\"value\":\"false\"},"
+                          "\"ExportNotesPages\":{\"type\":\"boolean\",\"value\":\"false\"},"
+                          "\"ExportOnlyNotesPages\":{\"type\":\"boolean\",\"value\":\"false\"}}");
+}
+
+// What LibreOffice said, without its warnings (a missing Java runtime is
+// reported on every run) when it said anything else, on one line.
+QString libreOfficeComplaint(const QString &stderrText)
+{
+    QStringList lines = stderrText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString &line : lines)
+        line = line.trimmed();
+    lines.removeAll(QString());
+    QStringList said = lines;
+    said.erase(std::remove_if(said.begin(), said.end(),
+                              [](const QString &line) { return line.startsWith(QStringLiteral("Warning:")); }),
+               said.end());
+    return (said.isEmpty() ? lines : said).join(QLatin1Char(' '));
+}
+
 } // namespace
 
 WordConvertJob::WordConvertJob(const QString &source, const WordConvertLimits &limits, QObject *parent)
     : QObject(parent)
     , m_source(source)
+    , m_kind(officeKindOf(source))
     , m_limits(limits)
 {
     for (QTimer *timer : {&m_startTimer, &m_finishTimer, &m_killTimer})
@@ -106,27 +148,29 @@ bool WordConvertJob::start()
 // without: go on; otherwise the failure.
 QString WordConvertJob::prepare()
 {
-    if (!isWordDocument(m_source))
+    if (m_kind == OfficeKind::None)
         return QStringLiteral("不是 Word 文档：%1").arg(m_source);
-    m_engine = chooseEngine();
+    m_engine = engineFor(m_kind);
     if (m_engine == WordEngine::None)
-        return engineMissingText();
+        return engineMissingText(m_kind);
     m_cachePath = wordCachePath(m_source, m_engine);
     if (!m_cachePath.isEmpty() && QFileInfo(m_cachePath).isFile()) {
         if (convertedPdfOpens(m_cachePath)) {
-            logInfo(logOpen(), QStringLiteral("Word 转换使用缓存：%1").arg(QFileInfo(m_cachePath).fileName()));
+            logInfo(logOpen(), logName() + QStringLiteral("使用缓存：%1").arg(QFileInfo(m_cachePath).fileName()));
             m_pdfPath = m_cachePath;
             return QString();
         }
         // Damaged since (a cut-off copy, a full disk): convert afresh.
-        logInfo(logOpen(), QStringLiteral("Word 转换缓存无法打开，重新转换：%1").arg(QFileInfo(m_cachePath).fileName()));
+        logInfo(logOpen(), logName() + QStringLiteral("缓存无法打开，重新转换：%1").arg(QFileInfo(m_cachePath).fileName()));
         QFile::remove(m_cachePath);
     }
     if (!QFileInfo(m_source).isFile())
         return QStringLiteral("源文件不存在：%1").arg(m_source);
-    const QString content = wordContentProblem(m_source);
+    const QString content = officeContentProblem(m_source);
     if (!content.isEmpty())
         return content;
+    if (m_kind == OfficeKind::Presentation && !libreOfficeReadsPresentations(findSoffice()))
+        return QStringLiteral("LibreOffice 缺少演示文稿组件（Impress），无法转换演示文稿");
     if (tempFolder().isEmpty() || !ensureTempFolder())
         return QStringLiteral("无法创建临时目录：%1").arg(tempFolder());
     m_partialPath = m_cachePath + QStringLiteral(".part");
@@ -170,7 +214,7 @@ QString WordConvertJob::startLibreOffice()
         QStringLiteral("--nodefault"),
         QStringLiteral("--nofirststartwizard"),
         QStringLiteral("--convert-to"),
-        QStringLiteral("pdf"),
+        convertTarget(m_kind),
         QStringLiteral("--outdir"),
         QDir::toNativeSeparators(m_outputFolder),
         QDir::toNativeSeparators(QFileInfo(m_source).absoluteFilePath()),
@@ -239,7 +283,7 @@ QString WordConvertJob::libreOfficeResult()
     const QString produced = m_outputFolder + QLatin1Char('/') + QFileInfo(m_source).completeBaseName()
         + QStringLiteral(".pdf");
     if (!QFileInfo(produced).isFile()) {
-        const QString text = QString::fromLocal8Bit(m_stderr).trimmed();
+        const QString text = libreOfficeComplaint(QString::fromLocal8Bit(m_stderr));
         const QString detail = text.isEmpty() ? QString() : QStringLiteral("：") + text.left(kStderrShown);
         return QStringLiteral("LibreOffice 未生成 PDF（退出码 %1%2）").arg(m_process->exitCode()).arg(detail);
     }
@@ -297,7 +341,7 @@ void WordConvertJob::cancel()
         QFile::remove(m_partialPath);
     m_state = State::Cancelled;
     m_error = QStringLiteral("已取消");
-    logInfo(logOpen(), QStringLiteral("Word 转换已取消：%1").arg(m_source));
+    logInfo(logOpen(), logName() + QStringLiteral("已取消：%1").arg(m_source));
     emit finished();
 }
 
@@ -319,12 +363,26 @@ void WordConvertJob::complete(QString error)
     } else {
         if (!m_partialPath.isEmpty())
             QFile::remove(m_partialPath);
-        logInfo(logOpen(), QStringLiteral("Word 转换失败：%1（%2）").arg(m_source, error));
+        logInfo(logOpen(), logName() + QStringLiteral("失败：%1（%2）").arg(m_source, error));
         m_error = error;
         m_state = State::Failed;
     }
     if (m_signalEnd)
         emit finished();
+}
+
+QString WordConvertJob::logName() const
+{
+    switch (m_kind) {
+    case OfficeKind::Presentation:
+        return QStringLiteral("演示文稿转换");
+    case OfficeKind::Text:
+        return QStringLiteral("文档转换");
+    case OfficeKind::Word:
+    case OfficeKind::None:
+        break;
+    }
+    return QStringLiteral("Word 转换");
 }
 
 bool WordConvertJob::waitForFinished()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/officekind.h"
 #include "files/wordconvert.h"
 
 #include <QByteArray>
@@ -19,7 +20,8 @@ struct WordConvertLimits
     int killWaitMs = 5000;
 };
 
-// One conversion of a Word document to its cached PDF. The quick steps
+// One conversion of an office document (Word, presentation or other text,
+// by its name) to its cached PDF. The quick steps
 // (engine, cache, checks) run inside start(); LibreOffice then runs as an
 // asynchronous child process, so the caller's event loop keeps going, and
 // finished() follows. The temporary profile and output folders are removed
@@ -46,6 +48,7 @@ public:
     State state() const { return m_state; }
     bool isRunning() const { return m_state == State::Running; }
     QString source() const { return m_source; }
+    OfficeKind kind() const { return m_kind; }
     QString pdfPath() const { return m_pdfPath; }
     QString error() const { return m_error; }
     // The LibreOffice child's process id (its process group), 0 before start.
@@ -59,6 +62,8 @@ signals:
 
 private:
     QString prepare();
+    // "Word 转换", "演示文稿转换"…: how the log names this conversion.
+    QString logName() const;
     QString runWord();
     QString startLibreOffice();
     void onStarted();
@@ -72,6 +77,7 @@ private:
     void complete(QString error);
 
     const QString m_source;
+    const OfficeKind m_kind;
     const WordConvertLimits m_limits;
     WordEngine m_engine = WordEngine::None;
     QString m_cachePath;

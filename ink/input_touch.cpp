@@ -112,6 +112,7 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
     if (begin) {
         m_glideCaught = stopFling();
         m_glide.clearSamples();
+        beginSlideSwipe();
     }
     if (m_tool != InkTool::Move && (!m_document || m_pageSizes.isEmpty()))
         return false;
@@ -285,7 +286,9 @@ bool PdfCanvas::handleTouchEvent(QTouchEvent *event)
     event->accept();
     if (type == QEvent::TouchEnd) {
         m_touchSequence = false;
-        startFling();
+        // A deck's horizontal swipe steps one slide instead of gliding.
+        if (!endSlideSwipe())
+            startFling();
     }
     return true;
 }

@@ -1,7 +1,8 @@
 #include "pages/settingspage.h"
 
-#include "ui/theme.h"
+#include "files/officekind.h"
 #include "files/wordconvert.h"
+#include "ui/theme.h"
 #include "pages/settingspage_controls.h"
 #include "platform/desktopwords.h"
 #include "platform/fileassoc.h"
@@ -79,10 +80,11 @@ void SettingsPage::refreshStatusTexts()
     m_resetSaveDir->setEnabled(!saveDir.isEmpty());
 
     const QString soffice = findSoffice();
-    m_sofficeStatus->setText(
-        soffice.isEmpty()
-            ? sofficeMissingText()
-            : QStringLiteral("已检测到：%1").arg(soffice));
+    // One LibreOffice converts Word documents and presentations; decks need its Impress part.
+    QString sofficeText = soffice.isEmpty() ? sofficeMissingText() : QStringLiteral("已检测到：%1").arg(soffice);
+    if (!soffice.isEmpty() && !libreOfficeReadsPresentations(soffice))
+        sofficeText += QStringLiteral("\n缺少演示文稿组件（Impress），演示文稿无法转换；请一并安装 LibreOffice Impress。");
+    m_sofficeStatus->setText(sofficeText);
     m_clearSoffice->setEnabled(!libreOfficePath().isEmpty());
 
     switch (wordReminderRestoreMode()) {
@@ -323,7 +325,7 @@ void SettingsPage::onRegistered(bool ok, const QString &error)
         return;
     }
     QMessageBox box(QMessageBox::Information, QStringLiteral("已注册为打开方式"),
-                    QStringLiteral("已把本程序注册为 PDF、批注包 (.dpz) 以及 Word 文档 (.docx/.doc) 的打开方式。"),
+                    QStringLiteral("已把本程序注册为 PDF、批注包 (.dpz)、Word 文档 (.docx/.doc) 以及演示文稿 (.pptx/.ppt/.odp 等) 的打开方式。"),
                     QMessageBox::NoButton, this);
     // Only a page that sets a default per file type earns the button.
     const bool settingsPage = hasDefaultAppsSettings();

@@ -11,7 +11,7 @@ QString autoStartDescription()
 
 QString fileAssociationDescription()
 {
-    return QStringLiteral("把本程序加入 PDF、批注包和 Word 文档的「打开方式」；原来的默认程序保持不变，"
+    return QStringLiteral("把本程序加入 PDF、批注包、Word 文档和演示文稿的「打开方式」；原来的默认程序保持不变，"
                           "需要时在文件管理器里改选「青简批注」。");
 }
 
@@ -21,12 +21,12 @@ QString registrationAdvice(bool settingsPage)
         ? QStringLiteral("点「打开设置」，在文件类型列表里找到 application/pdf（以及 application/x-lectern-dpz），"
                          "把「青简批注」移到最前；")
         : QString();
-    return QStringLiteral("本程序不会替你更改默认程序：原来打开 PDF 和 Word 文档的程序保持不变。\n"
+    return QStringLiteral("本程序不会替你更改默认程序：原来打开 PDF、Word 文档和演示文稿的程序保持不变。\n"
                           "要让双击 PDF 用本程序打开：%1或在文件管理器里右键任意 .pdf 文件 →"
                           "「打开方式」（有的桌面在「属性」→「打开方式」里），选择「青简批注」并设为默认；"
                           ".dpz 批注包同样。\n\n"
-                          "Word 文档只注册为「打开方式」候选，默认仍由原来的程序打开；\n"
-                          "需要时可右键 .docx / .doc →「打开方式」选择本程序。")
+                          "Word 文档和演示文稿只注册为「打开方式」候选，默认仍由原来的程序打开；\n"
+                          "需要时可右键 .docx / .pptx 等文件 →「打开方式」选择本程序。")
         .arg(how);
 }
 
@@ -47,8 +47,8 @@ QString sofficeWrongFileText()
 
 QString sofficeMissingText()
 {
-    return QStringLiteral("未检测到。可用系统的软件包安装 LibreOffice（如 libreoffice-writer）后用「选择 soffice…」"
-                          "指定；也可把它解压到程序目录的 libreoffice/ 下。");
+    return QStringLiteral("未检测到。可用系统的软件包安装 LibreOffice（Word 文档用 libreoffice-writer，"
+                          "演示文稿用 libreoffice-impress）后用「选择 soffice…」指定；也可把它解压到程序目录的 libreoffice/ 下。");
 }
 
 QString wordReminderDescription()

@@ -14,7 +14,7 @@ QString registrationAdvice(bool)
 {
     return QStringLiteral(
         "Windows 不允许程序直接抢占默认应用，需要你手动确认：\n接下来打开「默认应用」设置，在 .pdf（以及 .dpz）里选择「青简批注」。\n\n"
-        "Word 文档只注册为「打开方式」候选，默认仍由 Word 打开；\n需要时可右键 .docx / .doc →「打开方式」选择本程序。\n\n"
+        "Word 文档和演示文稿只注册为「打开方式」候选，默认仍由原来的程序打开；\n需要时可右键 .docx / .pptx 等文件 →「打开方式」选择本程序。\n\n"
         "确认后，双击任意 PDF 或 .dpz 批注包都会用本程序打开。");
 }
 

@@ -121,6 +121,28 @@ constexpr int kToolTimeoutMs = 15000;
 QString entryPath() { return Xdg::dataHome() + QStringLiteral("/applications/") + QLatin1String(kEntryName); }
 QString packagePath() { return Xdg::dataHome() + QStringLiteral("/mime/packages/") + QLatin1String(kPackageName); }
 
+// The office types the program converts: Word, presentations, other text.
+const char *const kOfficeTypes[] = {
+    "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
+    "application/msword",
+    "application/vnd.openxmlformats-officedocument.presentationml.presentation",
+    "application/vnd.openxmlformats-officedocument.presentationml.slideshow",
+    "application/vnd.ms-powerpoint",
+    "application/vnd.ms-powerpoint.presentation.macroEnabled.12",
+    "application/vnd.oasis.opendocument.presentation",
+    "application/vnd.oasis.opendocument.text",
+    "application/rtf",
+    "application/vnd.ms-works",
+};
+
+QString officeMimeTypes()
+{
+    QString types;
+    for (const char *type : kOfficeTypes)
+        types += QLatin1String(type) + QLatin1Char(';');
+    return types;
+}
+
 QByteArray desktopEntry(const QString &program)
 {
     return QStringLiteral(
@@ -131,11 +153,10 @@ QByteArray desktopEntry(const QString &program)
                "Comment=大屏 PDF 查看与批注工具\n"
                "Exec=%1 %f\n"
                "Terminal=false\n"
-               "MimeType=application/pdf;%2;"
-               "application/vnd.openxmlformats-officedocument.wordprocessingml.document;application/msword;\n"
+               "MimeType=application/pdf;%2;%4\n"
                "Categories=Office;Viewer;\n"
                "%3=Lectern\n")
-        .arg(Xdg::execQuoted(program), QLatin1String(kPackageType), Xdg::ownerKey())
+        .arg(Xdg::execQuoted(program), QLatin1String(kPackageType), Xdg::ownerKey(), officeMimeTypes())
         .toUtf8();
 }
 
@@ -208,11 +229,13 @@ namespace {
 
 // The types another program may already open. Registering adds this
 // program to their candidates and must leave their default where it was.
-const char *const kKeptTypes[] = {
-    "application/pdf",
-    "application/vnd.openxmlformats-officedocument.wordprocessingml.document",
-    "application/msword",
-};
+QStringList keptTypes()
+{
+    QStringList types{QStringLiteral("application/pdf")};
+    for (const char *type : kOfficeTypes)
+        types.append(QLatin1String(type));
+    return types;
+}
 
 struct KeptDefault
 {
@@ -227,8 +250,7 @@ bool keepOtherDefaults(QList<KeptDefault> *kept, QString *error)
 {
     if (!canQueryDefaults())
         return true;
-    for (const char *type : kKeptTypes) {
-        const QString mime = QLatin1String(type);
+    for (const QString &mime : keptTypes()) {
         const QString entry = queryDefaultEntry(mime);
         // No handler at all: this program may become the default.
         if (entry.isEmpty() || entryStartsThisProgram(entry))

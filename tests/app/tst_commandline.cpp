@@ -22,6 +22,11 @@ private slots:
         QTest::newRow("package and word")
             << QStringList{ exe, QStringLiteral("x.DPZ"), QStringLiteral("y.docx"), QStringLiteral("z.Doc") }
             << QStringList{ QStringLiteral("x.DPZ"), QStringLiteral("y.docx"), QStringLiteral("z.Doc") };
+        QTest::newRow("decks and other documents")
+            << QStringList{ exe, QStringLiteral("第3课.PPTX"), QStringLiteral("b.odp"), QStringLiteral("c.pps"),
+                            QStringLiteral("d.rtf"), QStringLiteral("e.wps"), QStringLiteral("a.pptx.bak") }
+            << QStringList{ QStringLiteral("第3课.PPTX"), QStringLiteral("b.odp"), QStringLiteral("c.pps"),
+                            QStringLiteral("d.rtf"), QStringLiteral("e.wps") };
         QTest::newRow("images qualify") << QStringList{ exe, QStringLiteral("photo.PNG"), QStringLiteral("a.webp") }
                                         << QStringList{ QStringLiteral("photo.PNG") };
         QTest::newRow("dash is never a file") << QStringList{ exe, QStringLiteral("-x.pdf"), QStringLiteral("-x") }

@@ -88,12 +88,21 @@ private slots:
         auto window = newWindow();
         const QString pdf = makePdf(QStringLiteral("home.pdf"));
         QString caption;
-        onNextModal<QFileDialog>([pdf, &caption](QFileDialog *dialog) {
+        QStringList filters;
+        onNextModal<QFileDialog>([pdf, &caption, &filters](QFileDialog *dialog) {
             caption = dialog->windowTitle();
+            filters = dialog->nameFilters();
             TestUtil::chooseFile(dialog, pdf);
         });
         QTest::mouseClick(window->homePage()->openButton(), Qt::LeftButton);
         QCOMPARE(caption, QStringLiteral("打开 PDF / 批注包 / Word 文档"));
+        // Everything the program opens is offered first; decks have their own line.
+        QVERIFY2(filters.value(0).startsWith(QStringLiteral("所有支持的文件 (*.pdf *.dpz *.docx *.doc *.pptx")),
+                 qPrintable(filters.join(QLatin1Char('|'))));
+        for (const char *pattern : {"*.odp", "*.rtf", "*.png", "*.jpg"})
+            QVERIFY2(filters.value(0).contains(QLatin1String(pattern)), pattern);
+        QVERIFY(filters.contains(QStringLiteral("Word 文档 (*.docx *.doc)")));
+        QVERIFY(filters.contains(QStringLiteral("演示文稿 (*.pptx *.ppt *.pps *.ppsx *.pptm *.odp)")));
         QCOMPARE(window->documentCount(), 1);
         QCOMPARE(window->document(0).pdfPath, pdf);
         QVERIFY(!window->homeShowing());

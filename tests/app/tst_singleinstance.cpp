@@ -1,5 +1,7 @@
 #include "app/singleinstance.h"
 #include "system/diaglog.h"
+#include "files/officekind.h"
+#include "files/wordconvert.h"
 #include "testutil.h"
 
 #include <QDir>
@@ -209,10 +211,15 @@ private slots:
         });
         QVERIFY2(waitForServer(singleInstanceServerName(), &firstInstance), "the first instance never served");
 
+        // A deck goes along when LibreOffice can convert it.
+        const QString deck = dir.filePath(QStringLiteral("丙 第6课.pptx"));
+        QVERIFY(QFile::copy(TestUtil::dataDir() + QStringLiteral("/lesson-slides.pptx"), deck));
+        const bool withDeck = !findSoffice().isEmpty() && libreOfficeReadsPresentations(findSoffice());
         QProcess second;
         second.setProcessEnvironment(env);
         second.setWorkingDirectory(dir.path());
-        second.start(TestUtil::lecternBinary(), { a, QFileInfo(b).fileName() });
+        second.start(TestUtil::lecternBinary(),
+                     withDeck ? QStringList{ a, QFileInfo(b).fileName(), deck } : QStringList{ a, QFileInfo(b).fileName() });
         QVERIFY(second.waitForFinished(kProcessWaitMs));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
@@ -246,6 +253,10 @@ private slots:
         QVERIFY2(atFirst >= 0 && atFirst < atA && atA < atB, qPrintable(text));
         // The b beside the second start (2 pages), not the one beside the first.
         QVERIFY2(text.contains(opened(b) + QStringLiteral("：2 页")), qPrintable(text));
+        // The deck arrives converted, one page per shown slide.
+        if (withDeck) {
+            QTRY_VERIFY_WITH_TIMEOUT(readLog().contains(QStringLiteral("open: 丙 第6课.dpz：3 页")), kProcessWaitMs);
+        }
     }
 };
 

@@ -1,10 +1,14 @@
-// Word documents in the main window: the conversion runs beside the event
-// loop, can be cancelled, is joined by a second open, and ends in a tab.
+// Word documents and decks in the main window: the conversion runs beside
+// the event loop, can be cancelled, is joined by a second open, and ends in
+// a tab; a deck is shown one slide at a time and saved as a package.
 #include "app/mainwindow.h"
 #include "ui/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
+#include "app/zoombar.h"
+#include "files/package.h"
 #include "canvas/pdfcanvas.h"
+#include "files/officekind.h"
 #include "files/wordconvert.h"
 #include "files/wordconvertsample.h"
 #include "files/workingcopy.h"
@@ -18,6 +22,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSlider>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -135,6 +140,115 @@ private slots:
         QCOMPARE(conversions->runningCount(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!processAlive(second), 5000);
         QVERIFY(!leftBehind());
+    }
+
+    // A deck never meets the Word question, says what it converts, and its
+    // cancel leaves no LibreOffice and no file behind.
+    void deckConversionCancels()
+    {
+        QVERIFY(setWordOpenMode(0));
+        auto askMode = qScopeGuard([] { setWordOpenMode(1); });
+        bool asked = false;
+        QTimer *watch = TestUtil::onNextModal<WordQuestion>([&asked](WordQuestion *question) {
+            asked = true;
+            question->reject();
+        });
+        auto stopWatching = qScopeGuard([watch] { delete watch; });
+        useSoffice(QStringLiteral("sleep 60"));
+        const QString deck = m_dir.filePath(QStringLiteral("第4课.pptx"));
+        QFile::remove(deck);
+        QVERIFY(QFile::copy(TestUtil::dataDir() + QStringLiteral("/lesson-slides.pptx"), deck));
+        MainWindow window;
+        window.show();
+        WordConversions *conversions = window.wordConversions();
+        const int before = runs();
+        window.openPath(deck);
+        QCOMPARE(conversions->runningCount(), 1);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("正在转换演示文稿…"));
+        QTRY_VERIFY_WITH_TIMEOUT(runs() == before + 1, 5000);
+        const qint64 pid = conversions->job(deck)->processId();
+        QTest::mouseClick(conversions->cancelButton(), Qt::LeftButton);
+        QCOMPARE(conversions->runningCount(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 5000);
+        QVERIFY(!leftBehind());
+        QVERIFY(!QFileInfo::exists(wordCachePath(deck, WordEngine::LibreOffice)));
+        QCOMPARE(window.documentCount(), 0);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("已取消转换：第4课.pptx"));
+        QVERIFY(!asked);
+    }
+
+    // What the teacher does: double-click a .pptx, write on its slides one
+    // key press at a time (a presenter remote, after touching the zoom
+    // slider), save the lesson, and find it again as a deck.
+    void deckIsWrittenOnSlideBySlideAndSaved()
+    {
+        qunsetenv("LECTERN_SOFFICE");
+        const QString soffice = findSoffice();
+        if (soffice.isEmpty() || !libreOfficeReadsPresentations(soffice))
+            QSKIP("LibreOffice Impress is not installed");
+        const QString deck = m_dir.filePath(QStringLiteral("第5课 分数.pptx"));
+        QFile::remove(deck);
+        QVERIFY(QFile::copy(TestUtil::dataDir() + QStringLiteral("/lesson-slides.pptx"), deck));
+        QString package;
+        {
+            MainWindow window;
+            window.resize(1024, 768);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.openPath(deck);
+            QTRY_VERIFY2_WITH_TIMEOUT(window.documentCount() == 1, qPrintable(window.statusBar()->currentMessage()),
+                                      90000);
+            PdfCanvas *canvas = window.canvas(0);
+            QCOMPARE(window.document(0).wordSourcePath, deck);
+            QCOMPARE(window.document(0).displayName, QStringLiteral("第5课 分数.dpz"));
+            QVERIFY(canvas->slideMode());
+            QCOMPARE(canvas->pageCount(), 3);
+            QTRY_VERIFY(canvas->isVisible() && !window.isTransitionRunning());
+            QVERIFY(QRectF(canvas->viewport()->rect()).contains(canvas->pageRect(0)));
+
+            auto *slider = window.zoomBar()->findChild<QSlider *>();
+            QVERIFY(slider);
+            slider->setFocus();
+            const int zoomValue = slider->value();
+            QTest::keyClick(slider, Qt::Key_PageDown);
+            QTRY_VERIFY(!canvas->isSettling());
+            QCOMPARE(canvas->currentSlide(), 1);
+            QCOMPARE(slider->value(), zoomValue);
+            QWidget *vp = canvas->viewport();
+            const auto at = [canvas](double fx) { return TestUtil::pagePoint(*canvas, fx, 0.5, 1).toPoint(); };
+            QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(0.2));
+            for (int i = 1; i <= 6; ++i)
+                QTest::mouseMove(vp, at(0.2 + 0.1 * i));
+            QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at(0.8));
+            QCOMPARE(canvas->ink().keys(), QList<int>{1});
+            QVERIFY(window.document(0).dirty);
+
+            package = m_dir.filePath(QStringLiteral("第5课 分数.dpz"));
+            QFile::remove(package);
+            QString proposed;
+            TestUtil::onNextModal<QFileDialog>([package, &proposed](QFileDialog *dialog) {
+                proposed = dialog->selectedFiles().value(0);
+                TestUtil::chooseFile(dialog, package);
+            });
+            QVERIFY(window.save(0));
+            QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("第5课 分数.dpz"));
+            QCOMPARE(window.document(0).packagePath, package);
+            QVERIFY(!window.document(0).dirty);
+        }
+        QByteArray pdf;
+        QJsonObject ink;
+        QString error;
+        QVERIFY2(readPackage(package, &pdf, &ink, &error), qPrintable(error));
+        QVERIFY(pdf.startsWith("%PDF"));
+
+        // Opened again the next day, the lesson is still a deck with its ink.
+        MainWindow again;
+        again.resize(1024, 768);
+        again.show();
+        again.openPath(package);
+        QCOMPARE(again.documentCount(), 1);
+        QVERIFY(again.canvas(0)->slideMode());
+        QCOMPARE(again.canvas(0)->ink().keys(), QList<int>{1});
     }
 
     void dropOpensTheConvertedDocumentOnce()

@@ -1,6 +1,7 @@
 // Word conversion on real files: the real LibreOffice once, fake soffice
 // scripts for the faults (hangs, crashes, garbage), the cancel, and the
 // Word reminder's backup logic on a fake store.
+#include "files/officekind.h"
 #include "files/wordconvert.h"
 #include "files/wordconvertjob.h"
 #include "files/wordconvertsample.h"
@@ -242,6 +243,126 @@ private slots:
         QVERIFY2(leftovers().isEmpty(), qPrintable(leftovers().join(QLatin1Char(' '))));
     }
 
+    // Decks through the real LibreOffice Impress: one PDF page per shown
+    // slide. The test deck has four slides, the third hidden, notes on the
+    // first; the PDF's third page is the deck's fourth slide (blue).
+    void convertsRealDecks()
+    {
+        const QString soffice = findSoffice();
+        if (soffice.isEmpty() || !libreOfficeReadsPresentations(soffice))
+            QSKIP("LibreOffice Impress is not installed");
+        for (const QString &name : {QStringLiteral("lesson-slides.pptx"), QStringLiteral("lesson-slides.odp")}) {
+            const QString deck = m_dir.filePath(QStringLiteral("第3课 ") + name);
+            QFile::remove(deck);
+            QVERIFY(QFile::copy(TestUtil::dataDir() + QLatin1Char('/') + name, deck));
+            QString pdf;
+            QString error;
+            QVERIFY2(convertWordToPdf(deck, &pdf, &error), qPrintable(error));
+            QCOMPARE(pdf, wordCachePath(deck, WordEngine::LibreOffice));
+            QVERIFY(QFileInfo(pdf).fileName().startsWith(QStringLiteral("slides-")));
+            QPdfDocument document;
+            document.load(pdf);
+            QCOMPARE(document.pageCount(), 3);
+            const QSizeF slide = document.pagePointSize(0);
+            QVERIFY2(qAbs(slide.width() / slide.height() - 16.0 / 9.0) < 0.01, name.toUtf8());
+            const QImage third = document.render(2, QSize(320, 180));
+            const QColor block = third.pixelColor(160, 120);
+            QVERIFY2(block.blue() > 150 && block.red() < 80, qPrintable(block.name()));
+        }
+
+        // The command line takes decks too; the conversion comes from the cache.
+        const QString deck = m_dir.filePath(QStringLiteral("第3课 lesson-slides.odp"));
+        const QString base = m_dir.filePath(QStringLiteral("幻灯片"));
+        QProcess cli;
+        cli.start(TestUtil::lecternBinary(), {QStringLiteral("--export-png"), deck, base});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        for (int page = 1; page <= 3; ++page)
+            QVERIFY(QFileInfo::exists(base + QStringLiteral("-%1.png").arg(page)));
+        QVERIFY(!QFileInfo::exists(base + QStringLiteral("-4.png")));
+    }
+
+    // Names decide the kind; bytes that cannot be a deck are refused before
+    // any LibreOffice runs, in the window's path and on the command line.
+    void refusesWhatCannotBeADeck()
+    {
+        for (const char *name : {"a.pptx", "b.PPT", "c.pps", "d.Ppsx", "e.pptm", "课.odp"})
+            QVERIFY2(officeKindOf(QString::fromUtf8(name)) == OfficeKind::Presentation, name);
+        for (const char *name : {"a.odt", "b.RTF", "c.wps"})
+            QVERIFY2(officeKindOf(QString::fromUtf8(name)) == OfficeKind::Text, name);
+        for (const char *name : {"a.docx", "b.DOC"})
+            QVERIFY2(officeKindOf(QString::fromUtf8(name)) == OfficeKind::Word, name);
+        for (const char *name : {"a.pdf", "pptx", "a.pptx.pdf", "a.ppt/x"})
+            QVERIFY2(officeKindOf(QString::fromUtf8(name)) == OfficeKind::None, name);
+
+        const QString marker = m_dir.filePath(QStringLiteral("deck-ran"));
+        qputenv("LECTERN_SOFFICE", writeScript(m_dir.path(), QStringLiteral("deck-marker.sh"),
+                                               QStringLiteral("touch '%1'").arg(marker)).toUtf8());
+        // A Word document given a deck's name, an OpenDocument text likewise,
+        // a web page and nothing at all.
+        QByteArray odfText = QByteArray("PK\x03\x04", 4) + QByteArray(26, '\0') + "mimetype"
+            + "application/vnd.oasis.opendocument.text" + QByteArray(64, '\0') + "content.xml";
+        odfText[26] = 8; // the name's length in the local header
+        const QList<QPair<QString, QByteArray>> fakes{
+            {QStringLiteral("word.pptx"), sampleDocx(1, SamplePictures::None)},
+            {QStringLiteral("text.odp"), odfText},
+            {QStringLiteral("page.ppt"), QByteArrayLiteral("<html><body>not a deck</body></html>")},
+            {QStringLiteral("empty.pptx"), QByteArray()},
+            // Other documents: text where an .odt or .rtf should be.
+            {QStringLiteral("notes.odt"), QByteArrayLiteral("plain words")},
+            {QStringLiteral("notes.rtf"), QByteArrayLiteral("plain words")}};
+        for (const auto &[name, bytes] : fakes) {
+            QFile file(m_dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+            file.close();
+            QString pdf;
+            QString error;
+            QVERIFY(!convertWordToPdf(file.fileName(), &pdf, &error));
+            const QString word = officeKindWord(officeKindOf(name));
+            QVERIFY2(error.contains(word) && error.endsWith(file.fileName()), qPrintable(error));
+            QVERIFY(pdf.isEmpty());
+        }
+        QVERIFY(!QFile::exists(marker));
+
+        const QString out = m_dir.filePath(QStringLiteral("fake-deck.pdf"));
+        QProcess cli;
+        cli.start(TestUtil::lecternBinary(), {QStringLiteral("--export-pdf"), m_dir.filePath(QStringLiteral("word.pptx")), out});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);
+        const QString said = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("不是有效的演示文稿")), qPrintable(said));
+        QVERIFY(!QFileInfo::exists(out));
+        QVERIFY(!QFile::exists(marker));
+    }
+
+    // A LibreOffice installed without Impress cannot read decks: that is
+    // said before it runs, and Word documents still convert.
+    void deckNeedsImpress()
+    {
+        const QString install = m_dir.filePath(QStringLiteral("lo-writer-only"));
+        QVERIFY(QDir().mkpath(install + QStringLiteral("/program")) && QDir().mkpath(install + QStringLiteral("/share/registry")));
+        const QString result = m_dir.filePath(QStringLiteral("writer-result.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(result, 1));
+        const QString soffice = writeScript(install + QStringLiteral("/program"), QStringLiteral("soffice"),
+                                            QStringLiteral("base=$(basename \"${11}\"); cp '%1' \"${10}/${base%.*}.pdf\"").arg(result));
+        qputenv("LECTERN_SOFFICE", soffice.toUtf8());
+        QVERIFY(!libreOfficeReadsPresentations(soffice));
+        const QString deck = m_dir.filePath(QStringLiteral("no-impress.pptx"));
+        QVERIFY(QFile::copy(TestUtil::dataDir() + QStringLiteral("/lesson-slides.pptx"), deck));
+        QString pdf;
+        QString error;
+        QVERIFY(!convertWordToPdf(deck, &pdf, &error));
+        QCOMPARE(error, QStringLiteral("LibreOffice 缺少演示文稿组件（Impress），无法转换演示文稿"));
+        QVERIFY2(convertWordToPdf(makeDocx(QStringLiteral("writer-only.docx")), &pdf, &error), qPrintable(error));
+
+        QFile impress(install + QStringLiteral("/share/registry/impress.xcd"));
+        QVERIFY(impress.open(QIODevice::WriteOnly));
+        impress.close();
+        QVERIFY(libreOfficeReadsPresentations(soffice));
+        QVERIFY2(convertWordToPdf(deck, &pdf, &error), qPrintable(error));
+    }
+
     // A LibreOffice that crashes after writing half a PDF leaves nothing in
     // the cache; a cached PDF that no longer opens is converted again.
     void onlyAWholePdfIsCached()
@@ -406,6 +527,36 @@ private slots:
         QCOMPARE(got.at(10), source);
         QCOMPARE(job.pdfPath(), wordCachePath(source, WordEngine::LibreOffice));
         QVERIFY(QFile::exists(job.pdfPath()));
+    }
+
+    // A deck names Impress's PDF filter with its options spelled out: no
+    // hidden slides, no notes pages, whatever a profile would say.
+    void decksAskForImpressWithoutHiddenSlidesOrNotes()
+    {
+        const QString args = m_dir.filePath(QStringLiteral("deck-args.txt"));
+        const QString result = m_dir.filePath(QStringLiteral("deck-result.pdf"));
+        QVERIFY(TestUtil::writePdf(result, {QSizeF(960, 540)}));
+        qputenv("LECTERN_SOFFICE",
+                writeScript(m_dir.path(), QStringLiteral("deck-fake.sh"),
+                            QStringLiteral("printf '%s\\n' \"$8\" > '%1'\n"
+                                           "base=$(basename \"${11}\"); cp '%2' \"${10}/${base%.*}.pdf\"")
+                                .arg(args, result))
+                    .toUtf8());
+        const QString deck = m_dir.filePath(QStringLiteral("args.pptx"));
+        QVERIFY(QFile::copy(TestUtil::dataDir() + QStringLiteral("/lesson-slides.pptx"), deck));
+        QString pdf;
+        QString error;
+        QVERIFY2(convertWordToPdf(deck, &pdf, &error), qPrintable(error));
+        QFile file(args);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString target = QString::fromUtf8(file.readAll()).trimmed();
+        QVERIFY2(target.startsWith(QStringLiteral("pdf:impress_pdf_Export:{")), qPrintable(target));
+        const QJsonObject options = QJsonDocument::fromJson(target.mid(target.indexOf(QLatin1Char('{'))).toUtf8()).object();
+        for (const char *option : {"ExportHiddenSlides", "ExportNotesPages", "ExportOnlyNotesPages"}) {
+            const QJsonObject value = options.value(QLatin1String(option)).toObject();
+            QCOMPARE(value.value(QStringLiteral("type")).toString(), QStringLiteral("boolean"));
+            QCOMPARE(value.value(QStringLiteral("value")).toString(), QStringLiteral("false"));
+        }
     }
 
     void cancelLeavesNothingBehind()

@@ -238,6 +238,16 @@ private slots:
         QCOMPARE(libreOfficePath(), right);
         QCOMPARE(rowBody(control<QPushButton>("chooseSofficeButton"))->text(), QStringLiteral("已检测到：%1").arg(right));
         QCOMPARE(m_window->statusBar()->currentMessage(), QStringLiteral("LibreOffice 路径已保存"));
+        // One without its presentation part says so: decks need it.
+        const QString registry = QDir::tempPath() + QStringLiteral("/share/registry");
+        QVERIFY(QDir().mkpath(registry));
+        TestUtil::onNextModal<QFileDialog>([right](QFileDialog *d) { TestUtil::chooseFile(d, right); });
+        QTest::mouseClick(control<QPushButton>("chooseSofficeButton"), Qt::LeftButton);
+        const QString said = rowBody(control<QPushButton>("chooseSofficeButton"))->text();
+        QVERIFY2(said.startsWith(QStringLiteral("已检测到：%1\n").arg(right))
+                     && said.contains(QStringLiteral("缺少演示文稿组件（Impress）")),
+                 qPrintable(said));
+        QVERIFY(QDir(QDir::tempPath() + QStringLiteral("/share")).removeRecursively());
         QTest::mouseClick(control<QPushButton>("clearSofficeButton"), Qt::LeftButton);
         QCOMPARE(libreOfficePath(), QString());
         QVERIFY(!control<QPushButton>("clearSofficeButton")->isEnabled());
