@@ -64,7 +64,7 @@ bool installQtTranslation(QTranslator *translator, const QLocale &locale)
     return QCoreApplication::installTranslator(translator);
 }
 
-int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument)
+int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument, bool raster)
 {
     if (name == QLatin1String("--probe-touch"))
         return runTouchProbe();
@@ -89,7 +89,7 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
     if (name == QLatin1String("--bench-paint"))
         return runPaintBench(argument);
     if (name == QLatin1String("--export-pdf") || name == QLatin1String("--export-png"))
-        return runExportSwitch(name, argument, secondArgument);
+        return runExportSwitch(name, argument, secondArgument, raster);
     if (name == QLatin1String("--bench-export"))
         return runExportBench(argument);
     if (name == QLatin1String("--bench-theme"))
@@ -146,7 +146,7 @@ int runApplication(int argc, char **argv)
     if (!commandLine.devSwitch.isEmpty()) {
         attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,
-                                  commandLine.secondArgument);
+                                  commandLine.secondArgument, commandLine.raster);
     }
 
     // Made absolute here: the running window has its own working folder,

@@ -210,7 +210,10 @@ private slots:
 
     void cancelInTheProgressDialog()
     {
-        // Large pages make every page take a while, so the cancel lands mid-way.
+        // Large pages as pictures make every page take a while, so the
+        // cancel lands mid-way.
+        QVERIFY(setPdfExportMode(1));
+        const auto keepOriginal = qScopeGuard([] { setPdfExportMode(0); });
         const QString pdf = m_dir.filePath(QStringLiteral("big.pdf"));
         QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(5, QSizeF(3000, 3000))));
         auto window = openWindow(pdf);
