@@ -34,42 +34,58 @@ struct ExportStopped
 };
 
 // qpdf's output, written into the save file: a full disk or a file-size
-// limit ends the write with the system's reason.
+// limit ends the export with the system's reason. qpdf finishes pipelines
+// in destructors, so nothing here throws: after a failure or a cancel the
+// rest is dropped and the caller looks at failure() and stopped().
 class SaveFilePipeline : public Pipeline
 {
 public:
     SaveFilePipeline(QSaveFile *file, const std::function<bool()> &cancelled)
         : Pipeline("lectern-save", nullptr), m_file(file), m_cancelled(cancelled)
     {
+        m_buffer.reserve(kChunkBytes);
     }
 
     void write(unsigned char const *data, size_t len) override
     {
-        if (m_cancelled && m_cancelled())
-            throw ExportStopped();
-        size_t done = 0;
-        while (done < len) {
-            const qint64 n = m_file->write(reinterpret_cast<const char *>(data) + done, qint64(len - done));
-            if (n <= 0) {
-                m_failure = m_file->errorString();
-                throw std::runtime_error("write failed");
-            }
-            done += size_t(n);
-        }
+        if (!m_failure.isEmpty() || m_stopped)
+            return;
+        m_buffer.append(reinterpret_cast<const char *>(data), qsizetype(len));
+        if (m_buffer.size() >= kChunkBytes)
+            drain();
     }
-    void finish() override
-    {
-        if (!m_file->flush()) {
-            m_failure = m_file->errorString();
-            throw std::runtime_error("flush failed");
-        }
-    }
+    void finish() override { drain(); }
     const QString &failure() const { return m_failure; }
+    bool stopped() const { return m_stopped; }
 
 private:
+    // The file is unbuffered, so a failed write leaves the system's reason.
+    static constexpr qsizetype kChunkBytes = 1 << 20;
+
+    void drain()
+    {
+        if (!m_failure.isEmpty() || m_stopped)
+            return;
+        if (m_cancelled && m_cancelled()) {
+            m_stopped = true;
+            return;
+        }
+        for (qsizetype done = 0; done < m_buffer.size();) {
+            const qint64 n = m_file->write(m_buffer.constData() + done, m_buffer.size() - done);
+            if (n <= 0) {
+                m_failure = m_file->errorString();
+                return;
+            }
+            done += n;
+        }
+        m_buffer.clear();
+    }
+
     QSaveFile *m_file;
     std::function<bool()> m_cancelled;
+    QByteArray m_buffer;
     QString m_failure;
+    bool m_stopped = false;
 };
 
 class Progress : public QPDFWriter::ProgressReporter
@@ -183,13 +199,14 @@ InkedPdfOutcome buildAndWrite(const InkedPdfRequest &request, QSaveFile *file, Q
     try {
         writer.write();
     } catch (const std::exception &) {
-        if (!out.failure().isEmpty()) {
-            *writeFailure = out.failure();
-            return InkedPdfOutcome::Failed;
-        }
-        throw;
+        if (out.failure().isEmpty() && !out.stopped())
+            throw;
     }
-    return InkedPdfOutcome::Written;
+    if (!out.failure().isEmpty()) {
+        *writeFailure = out.failure();
+        return InkedPdfOutcome::Failed;
+    }
+    return out.stopped() ? InkedPdfOutcome::Cancelled : InkedPdfOutcome::Written;
 }
 
 } // namespace
@@ -199,7 +216,7 @@ InkedPdfOutcome writeInkedPdf(const InkedPdfRequest &request, QString *error)
     QString message;
     QString *out = error ? error : &message;
     QSaveFile file(request.target);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *out = QStringLiteral("无法写入 %1：%2").arg(request.target, file.errorString());
         return InkedPdfOutcome::Failed;
     }
