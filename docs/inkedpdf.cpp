@@ -167,13 +167,35 @@ InkedPdfOutcome buildAndWrite(const InkedPdfRequest &request, QSaveFile *file, Q
         jobs.push_back(InkStreamMaker::Job{page.index, layer.frame(), layer.addAlphaStates(page.alphas)});
     }
 
-    // The ink is drawn on the second core meanwhile.
+    // The ink is drawn on the second core meanwhile, and the original
+    // contents are read there for their nesting as they are decoded here.
     InkStreamMaker maker(request.marks, std::move(jobs));
-    WrapStreams wraps(pdf);
     const size_t inked = layers.size();
+    std::vector<ContentNesting> nesting(inked);
+    {
+        NestingScanner scanner;
+        constexpr size_t kNoTicket = size_t(-1);
+        std::vector<size_t> tickets(inked, kNoTicket);
+        for (size_t i = 0; i < inked; ++i) {
+            if (request.cancelled && request.cancelled())
+                return InkedPdfOutcome::Cancelled;
+            std::string content;
+            if (layers[i].originalContents().empty())
+                continue;
+            if (layers[i].decodeContents(&content))
+                tickets[i] = scanner.add(std::move(content));
+            else
+                nesting[i].broken = true;
+            if (request.progress)
+                request.progress(kPrepareShare * double(i + 1) / double(inked));
+        }
+        for (size_t i = 0; i < inked; ++i) {
+            if (tickets[i] != kNoTicket)
+                nesting[i] = scanner.result(tickets[i]);
+        }
+    }
+    WrapStreams wraps(pdf);
     for (size_t i = 0; i < inked; ++i) {
-        if (request.cancelled && request.cancelled())
-            return InkedPdfOutcome::Cancelled;
         QPDFObjectHandle ink = pdf.newStream();
         ink.replaceStreamData(
             [&maker, i](Pipeline *pipeline) {
@@ -184,9 +206,7 @@ InkedPdfOutcome buildAndWrite(const InkedPdfRequest &request, QSaveFile *file, Q
                 pipeline->finish();
             },
             QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
-        layers[i].attach(ink, wraps);
-        if (request.progress)
-            request.progress(kPrepareShare * double(i + 1) / double(inked));
+        layers[i].attach(ink, wraps, nesting[i]);
     }
 
     SaveFilePipeline out(file, request.cancelled);

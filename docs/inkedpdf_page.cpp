@@ -37,40 +37,6 @@ int rotationOf(QPDFPageObjectHelper &page)
     return value > -1e9 && value < 1e9 ? int(value) : 0;
 }
 
-// The net q/Q nesting of a page's content and its lowest point: extra "Q"s
-// would pop the wrapping, extra "q"s would leave a changed state behind.
-// Tokens are enough for that; no objects are built.
-class Nesting : public QPDFObjectHandle::TokenFilter
-{
-public:
-    void handleToken(QPDFTokenizer::Token const &token) override
-    {
-        switch (token.getType()) {
-        case QPDFTokenizer::tt_bad:
-            broken = true;
-            break;
-        case QPDFTokenizer::tt_word: {
-            const std::string &op = token.getValue();
-            if (op == "q") {
-                ++depth;
-                deepest = std::max(deepest, depth);
-            } else if (op == "Q") {
-                --depth;
-                lowest = std::min(lowest, depth);
-            }
-            break;
-        }
-        default:
-            break;
-        }
-    }
-
-    int depth = 0;
-    int lowest = 0;
-    int deepest = 0;
-    bool broken = false;
-};
-
 QPDFObjectHandle number(double v)
 {
     return QPDFObjectHandle::newReal(v, 2, true);
@@ -182,27 +148,35 @@ QMap<int, QByteArray> InkLayer::addAlphaStates(const QList<int> &alphas)
     return states;
 }
 
-void InkLayer::attach(QPDFObjectHandle ink, WrapStreams &wraps)
+std::vector<QPDFObjectHandle> InkLayer::originalContents()
 {
-    QPDFObjectHandle pageObject = m_page.getObjectHandle();
-    QPDFObjectHandle original = pageObject.getKey("/Contents");
-    std::vector<QPDFObjectHandle> contents;
+    QPDFObjectHandle original = m_page.getObjectHandle().getKey("/Contents");
     if (original.isArray())
-        contents = original.getArrayAsVector();
-    else if (original.isStream())
-        contents.push_back(original);
+        return original.getArrayAsVector();
+    if (original.isStream())
+        return {original};
+    return {};
+}
 
+bool InkLayer::decodeContents(std::string *content)
+{
+    const size_t warningsBefore = m_pdf.numWarnings();
+    try {
+        Pl_Buffer buffer("page content");
+        m_page.pipeContents(&buffer);
+        std::shared_ptr<Buffer> data = buffer.getBufferSharedPointer();
+        content->assign(reinterpret_cast<const char *>(data->getBuffer()), data->getSize());
+    } catch (const std::exception &) {
+        return false;
+    }
+    return m_pdf.numWarnings() == warningsBefore;
+}
+
+void InkLayer::attach(QPDFObjectHandle ink, WrapStreams &wraps, const ContentNesting &nesting)
+{
+    std::vector<QPDFObjectHandle> contents = originalContents();
     if (!contents.empty()) {
-        Nesting nesting;
-        const size_t warningsBefore = m_pdf.numWarnings();
-        bool clean = true;
-        try {
-            m_page.filterContents(&nesting);
-        } catch (const std::exception &) {
-            clean = false;
-        }
-        clean = clean && !nesting.broken && m_pdf.numWarnings() == warningsBefore && nesting.deepest < kMaxNesting
-            && -nesting.lowest < kMaxNesting;
+        const bool clean = !nesting.broken && nesting.deepest < kMaxNesting && -nesting.lowest < kMaxNesting;
         if (clean) {
             const int opening = 1 - nesting.lowest;
             contents.insert(contents.begin(), wraps.opening(opening));
@@ -216,5 +190,5 @@ void InkLayer::attach(QPDFObjectHandle ink, WrapStreams &wraps)
     contents.push_back(ink);
     // A new array of the page's own: a contents array shared with other
     // pages stays as it was.
-    pageObject.replaceKey("/Contents", QPDFObjectHandle::newArray(contents));
+    m_page.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newArray(contents));
 }

@@ -2,6 +2,7 @@
 
 #include "docs/inkcontent.h"
 #include "docs/inkedpdf.h"
+#include "docs/inkedpdf_nesting.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -33,12 +34,18 @@ public:
     // returns their names by alpha.
     QMap<int, QByteArray> addAlphaStates(const QList<int> &alphas);
 
+    // The page's content streams as they are (none for an empty page).
+    std::vector<QPDFObjectHandle> originalContents();
+    // The page's content decoded and joined; false when qpdf could not read
+    // it cleanly (an error or a warning).
+    bool decodeContents(std::string *content);
+
     // Wraps the original content in q … Q so its graphics state cannot
     // reach the ink, and appends ink, the stream that draws it. Content that
-    // does not parse cleanly is kept whole inside a form of its own instead,
+    // did not read cleanly is kept whole inside a form of its own instead,
     // so an unfinished token cannot swallow the ink. wraps hands out the
     // small q and Q streams, shared by all pages.
-    void attach(QPDFObjectHandle ink, WrapStreams &wraps);
+    void attach(QPDFObjectHandle ink, WrapStreams &wraps, const ContentNesting &nesting);
 
 private:
     QPDFObjectHandle resources();
