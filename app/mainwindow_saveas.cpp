@@ -298,8 +298,9 @@ bool MainWindow::injectPdf(int index, const QString &target)
     PdfShareResult result;
     {
         const ExportScope scope(&m_exporting, this, [this] { runDeferredSteps(); });
-        ExportProgress progress(this, canvas->pageCount());
-        result = exportSharedPdf(source, target, pdfExportWay(), &progress);
+        const PdfExportWay way = pdfExportWay();
+        ExportProgress progress(this, canvas->pageCount(), way == PdfExportWay::KeepOriginal);
+        result = exportSharedPdf(source, target, way, &progress);
     }
     const bool ok = result.ok;
     const QString &error = result.error;

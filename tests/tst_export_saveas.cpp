@@ -373,6 +373,9 @@ private slots:
     void forwardedOpenWaitsForTheExport()
     {
         QVERIFY(setWordOpenMode(0));
+        // Page images: the export that runs long enough to show its box.
+        QVERIFY(setPdfExportMode(1));
+        const auto keepOriginal = qScopeGuard([] { setPdfExportMode(0); });
         const QString pdf = m_dir.filePath(QStringLiteral("长课.pdf"));
         QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(6, QSizeF(1500, 1500))));
         const QString docx = m_dir.filePath(QStringLiteral("通知.docx"));
