@@ -1,13 +1,14 @@
 #include "app/cliexport.h"
 
 #include "app/pdfshare.h"
+#include "canvas/canvasexport.h"
 
 #include "canvas/pdfcanvas.h"
-#include "docs/imageimport.h"
-#include "docs/package.h"
-#include "docs/pdfexport.h"
-#include "docs/wordconvert.h"
-#include "docs/workingcopy.h"
+#include "files/imageimport.h"
+#include "files/package.h"
+#include "files/pdfexport.h"
+#include "files/wordconvert.h"
+#include "files/workingcopy.h"
 #include "system/diaglog.h"
 
 #include <QDir>

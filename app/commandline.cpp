@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 
-#include "docs/imageimport.h"
+#include "files/imageimport.h"
 
 #include <QDir>
 #include <QFileInfo>

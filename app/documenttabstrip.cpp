@@ -1,8 +1,8 @@
 #include "app/documenttabstrip.h"
 
-#include "app/theme.h"
-#include "app/uimetrics.h"
-#include "canvas/glyphs.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
+#include "ui/glyphs.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 #include "app/documentwriter.h"
 
 #include "canvas/pdfcanvas.h"
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "system/diaglog.h"
 

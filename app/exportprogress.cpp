@@ -1,6 +1,6 @@
 #include "app/exportprogress.h"
 
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/pdfexport.h"
+#include "files/pdfexport.h"
 
 #include <QDialog>
 

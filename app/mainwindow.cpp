@@ -3,16 +3,14 @@
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
 #include "app/sourceguard.h"
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "app/transitionlayer.h"
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/zoombar.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/imageimport.h"
-#include "docs/wordconvert.h"
-#include "docs/workingcopy.h"
-#include "ink/inktoolbar.h"
+#include "files/workingcopy.h"
+#include "island/inktoolbar.h"
 #include "pages/homepage.h"
 #include "pages/settingspage.h"
 #include "platform/colorscheme.h"
@@ -22,23 +20,17 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSet>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace {
 
@@ -226,78 +218,6 @@ void MainWindow::placeInitialGeometry()
     const int height = qMin(int(available.height() * 0.92), kMaxHeight);
     resize(width, height);
     move(available.center() - QPoint(width / 2, height / 2));
-}
-
-void MainWindow::applyTheme()
-{
-    rereadSystemPalette();
-    recomputeTheme();
-    applyAppStyle();
-    const Theme &colors = theme();
-    statusBar()->setStyleSheet(
-        QStringLiteral("QStatusBar { background: %1; border-top: 1px solid %2; color: %3; }"
-                       "QStatusBar::item { border: none; }QStatusBar QLabel { color: %3; }")
-            .arg(cssColor(colors.bar), cssColor(colors.divider), cssColor(colors.textMuted)));
-    // Rebuilt with every theme, so a light/dark switch reaches it too.
-    m_exitButton->setStyleSheet(
-        QStringLiteral("QPushButton#fullscreenExit { background: %1; color: %2; border: 1px solid %3; "
-                       "border-radius: %4; padding: %5 %6; font-weight: 600; }"
-                       "QPushButton#fullscreenExit:hover { background: %7; }")
-            .arg(cssColor(colors.bar), cssColor(colors.text), cssColor(colors.border), cssPx(16),
-                 cssPx(8), cssPx(16), cssColor(colors.hover)));
-    restyleComponents();
-    // The window frame is the window manager's on Linux.
-    update();
-}
-
-// Every component that keeps theme colours in a style sheet rebuilds it;
-// those that paint from the record repaint. Nothing is reopened or
-// re-rendered: the paper is white in every theme.
-void MainWindow::restyleComponents()
-{
-    m_unstyled.clear();
-    for (PdfCanvas *canvas : std::as_const(m_canvases)) {
-        if (canvas->isVisible())
-            canvas->applyCanvasTheme();
-        else
-            m_unstyled.append(canvas);
-    }
-    if (!m_unstyled.isEmpty())
-        m_restyleTimer->start();
-    m_tabs->applyTheme();
-    m_zoomBar->applyTheme();
-    m_transitionLayer->applyTheme();
-    m_home->applyTheme();
-    m_settings->applyTheme();
-}
-
-void MainWindow::restyleNextHidden()
-{
-    // A canvas closed while waiting is simply gone from the list.
-    while (!m_unstyled.isEmpty()) {
-        const QPointer<PdfCanvas> canvas = m_unstyled.takeFirst();
-        if (canvas) {
-            canvas->applyCanvasTheme();
-            break;
-        }
-    }
-    if (m_unstyled.isEmpty())
-        m_restyleTimer->stop();
-}
-
-void MainWindow::restyleCanvasNow(PdfCanvas *canvas)
-{
-    if (canvas && m_unstyled.removeAll(canvas) > 0)
-        canvas->applyCanvasTheme();
-}
-
-void MainWindow::onSystemColorSchemeChanged()
-{
-    noteSystemAppearanceChanged();
-    if (themeMode() == 0)
-        applyTheme();
-    // The settings page names the desktop's scheme whatever the mode.
-    m_settings->refreshThemeStatus();
 }
 
 int MainWindow::currentIndex() const
@@ -505,144 +425,6 @@ void MainWindow::requestZoom(double zoom)
     --m_zoomDepth;
 }
 
-void MainWindow::onFullscreen()
-{
-    if (isFullScreen()) {
-        if (m_wasMaximized)
-            showMaximized();
-        else
-            showNormal();
-        return;
-    }
-    m_wasMaximized = isMaximized();
-    showFullScreen();
-}
-
-void MainWindow::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape && isFullScreen()) {
-        onFullscreen();
-        event->accept();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
-}
-
-void MainWindow::changeEvent(QEvent *event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange)
-        return;
-    finishTransition();
-    for (PdfCanvas *canvas : std::as_const(m_canvases))
-        canvas->inkToolbar()->setFullscreenActive(isFullScreen());
-    m_exitButton->setVisible(isFullScreen());
-    placeExitButton();
-}
-
-void MainWindow::resizeEvent(QResizeEvent *event)
-{
-    finishTransition();
-    QMainWindow::resizeEvent(event);
-    placeExitButton();
-}
-
-void MainWindow::placeExitButton()
-{
-    constexpr int kEdge = 16;
-    if (!m_exitButton || !m_exitButton->isVisible())
-        return;
-    m_exitButton->adjustSize();
-    m_exitButton->move(width() - m_exitButton->width() - kEdge, kEdge);
-    m_exitButton->raise();
-}
-
-QString MainWindow::firstDroppablePath(const QMimeData *mime)
-{
-    if (!mime || !mime->hasUrls())
-        return QString();
-    const QList<QUrl> urls = mime->urls();
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
-        if (path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)
-            || path.endsWith(QStringLiteral(".dpz"), Qt::CaseInsensitive) || isImageFile(path)
-            || isWordDocument(path))
-            return path;
-    }
-    return QString();
-}
-
-void MainWindow::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!firstDroppablePath(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void MainWindow::dropEvent(QDropEvent *event)
-{
-    const QString path = firstDroppablePath(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // Opened once the drop has returned: a question or the password box
-    // shown inside the handler would hold the drag (and its source) open.
-    QTimer::singleShot(0, this, [this, path] { openPath(path); });
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    // A press on any island wakes them all; a press elsewhere (writing on the
-    // page) leaves a faded island faded. The event goes on unchanged.
-    switch (event->type()) {
-    case QEvent::Show:
-        // A canvas still waiting for the new theme takes it before it paints.
-        if (!m_unstyled.isEmpty() && watched->isWidgetType())
-            restyleCanvasNow(qobject_cast<PdfCanvas *>(watched));
-        break;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::TabletPress:
-    case QEvent::TouchBegin:
-        if (watched->isWidgetType() && isOnInkToolbar(static_cast<QWidget *>(watched)))
-            wakeToolbars();
-        // Every press reaches the window's QWindow first, exactly once.
-        if (watched == static_cast<QObject *>(windowHandle())) {
-            const auto *pointer = static_cast<QPointerEvent *>(event);
-            if (!pointer->points().isEmpty()) {
-                m_lastPressMs = m_pressClock.elapsed();
-                m_lastPressGlobal = pointer->points().constFirst().globalPosition();
-            }
-        }
-        break;
-    default:
-        break;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool MainWindow::isOnInkToolbar(const QWidget *widget) const
-{
-    // The island itself only receives presses in its shadow margin, which
-    // belong to the page; its chip and buttons are its descendants.
-    for (const PdfCanvas *canvas : m_canvases) {
-        if (canvas->inkToolbar()->isAncestorOf(widget))
-            return true;
-    }
-    return false;
-}
-
-void MainWindow::wakeToolbars()
-{
-    for (PdfCanvas *canvas : std::as_const(m_canvases))
-        canvas->inkToolbar()->setFaded(false);
-    if (m_canvases.isEmpty())
-        m_idleTimer->stop();
-    else
-        m_idleTimer->start();
-}
-
 // Another instance sweeps the temp folder when it cannot reach this window
 // (a busy start, a removed socket) and may do so weeks into a long session:
 // every file an open document keeps there must look new. A file that any
@@ -666,20 +448,4 @@ void MainWindow::refreshOpenTempFiles()
         }
     }
     refreshTempFiles(paths);
-}
-
-void MainWindow::onToolbarIdle()
-{
-    // An island with a card or the page overview open is in use: it stays,
-    // and the others are looked at again later.
-    bool inUse = false;
-    for (PdfCanvas *canvas : std::as_const(m_canvases)) {
-        InkToolbar *island = canvas->inkToolbar();
-        if (island->hasOpenOverlay())
-            inUse = true;
-        else
-            island->setFaded(true);
-    }
-    if (inUse)
-        m_idleTimer->start();
 }

@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -142,22 +142,28 @@ private:
     void buildStatusBar();
     void buildShortcuts();
     void placeInitialGeometry();
-    void placeExitButton();
-    void restyleComponents();
-    void restyleNextHidden();
-    void restyleCanvasNow(PdfCanvas *canvas);
     void bind(PdfCanvas *canvas);
     void refreshTitle();
     void markDirty(PdfCanvas *canvas);
     void markClean(int index);
     void wireCanvas(PdfCanvas *canvas);
-    void onToolbarIdle();
-    bool isOnInkToolbar(const QWidget *widget) const;
-    void wakeToolbars();
     void refreshOpenTempFiles();
+
+    // Working copies and the sources under them (mainwindow_safety.cpp).
     void onWorkingCopyWritten(PdfCanvas *canvas, bool ok, const QString &error, bool sourceMatched);
     void onOriginalChanged(PdfCanvas *canvas, bool vanished);
     void refreshProtection();
+
+    // Theme (mainwindow_theme.cpp).
+    void restyleComponents();
+    void restyleNextHidden();
+    void restyleCanvasNow(PdfCanvas *canvas);
+
+    // Keys, full screen, drops and the idle islands (mainwindow_input.cpp).
+    void placeExitButton();
+    void onToolbarIdle();
+    bool isOnInkToolbar(const QWidget *widget) const;
+    void wakeToolbars();
     static QString firstDroppablePath(const QMimeData *mime);
 
     // Transitions (mainwindow_transition.cpp). direction 0: the close hint

@@ -5,14 +5,15 @@
 #include "app/documenttabstrip.h"
 #include "app/passworddialog.h"
 #include "app/sourceguard.h"
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/imageimport.h"
-#include "docs/package.h"
-#include "docs/wordconvert.h"
-#include "docs/workingcopy.h"
+#include "files/imageimport.h"
+#include "island/inktoolbar.h"
+#include "files/package.h"
+#include "files/wordconvert.h"
+#include "files/workingcopy.h"
 #include "platform/desktopwords.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
@@ -273,6 +274,7 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     const QJsonObject fingerprint = sourceFingerprint(path);
 
     auto *canvas = new PdfCanvas(m_stack);
+    new InkToolbar(canvas); // the canvas's viewport owns its island
     m_stack->addWidget(canvas);
     canvas->setPalmEraserEnabled(palmEraser());
     wireCanvas(canvas);

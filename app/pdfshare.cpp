@@ -1,6 +1,6 @@
 #include "app/pdfshare.h"
 
-#include "docs/inkedpdf.h"
+#include "files/inkedpdf.h"
 #include "ink/annotationjson.h"
 #include "ink/inkmarks.h"
 #include "system/settings.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/pdfexport.h"
+#include "files/pdfexport.h"
 
 // The inked PDF a teacher shares ("注入 PDF"): by default the original pages
 // with the ink laid over them as vectors (text stays searchable, the file

@@ -1,17 +1,34 @@
 #include "app/selftestdocx.h"
 
-#include "bench/benchutil.h"
-#include "docs/wordconvert.h"
-#include "docs/wordconvertsample.h"
+#include "files/wordconvert.h"
+#include "files/wordconvertsample.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPdfDocument>
 #include <QTemporaryDir>
 
-using BenchUtil::msSince;
-using BenchUtil::printLine;
-using BenchUtil::printMs;
+#include <cstdio>
+
+namespace {
+
+void printLine(const char *key, const QString &value)
+{
+    std::printf("%s=%s\n", key, value.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+void printMs(const char *key, double ms, int decimals)
+{
+    printLine(key, QString::number(ms, 'f', decimals));
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
 
 int runDocxSelfTest()
 {

@@ -2,7 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/imageimport.h"
+#include "files/imageimport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "app/sourceguard.h"
 
-#include "docs/privatecopy.h"
-#include "docs/workingcopy.h"
+#include "files/privatecopy.h"
+#include "files/workingcopy.h"
 #include "system/diaglog.h"
 
 #include <QFile>

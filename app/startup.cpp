@@ -8,13 +8,12 @@
 #include "app/selftestsmoke.h"
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "app/themecheck.h"
-#include "app/touchprobewindow.h"
+#include "probe/touchprobewindow.h"
 #include "app/usage.h"
-#include "bench/bench.h"
-#include "docs/wordconvert.h"
-#include "docs/workingcopy.h"
+#include "files/wordconvert.h"
+#include "files/workingcopy.h"
 #include "platform/startupenv.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
@@ -64,7 +63,8 @@ bool installQtTranslation(QTranslator *translator, const QLocale &locale)
     return QCoreApplication::installTranslator(translator);
 }
 
-int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument, bool raster)
+int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument, bool raster,
+                       ExtraSwitchRunner extraSwitches)
 {
     if (name == QLatin1String("--probe-touch"))
         return runTouchProbe();
@@ -80,33 +80,21 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runUpdateSelfTest(argument);
     if (name == QLatin1String("--selftest-docx"))
         return runDocxSelfTest();
-    if (name == QLatin1String("--bench"))
-        return runRenderBench(argument);
-    if (name == QLatin1String("--bench-open"))
-        return runOpenBench(argument);
-    if (name == QLatin1String("--bench-docx"))
-        return runDocxBench(argument);
-    if (name == QLatin1String("--bench-paint"))
-        return runPaintBench(argument);
     if (name == QLatin1String("--export-pdf") || name == QLatin1String("--export-png"))
         return runExportSwitch(name, argument, secondArgument, raster);
-    if (name == QLatin1String("--bench-export"))
-        return runExportBench(argument);
-    if (name == QLatin1String("--bench-theme"))
-        return runThemeBench(argument);
     if (name == QLatin1String("--selftest-theme"))
         return runThemeSelfTest();
-    if (name == QLatin1String("--bench-shell"))
-        return runShellBench(argument);
-    if (name == QLatin1String("--bench-workingcopy"))
-        return runWorkingCopyBench(argument);
     if (name == QLatin1String("--help"))
         return printUsage();
+    if (extraSwitches) {
+        if (const int code = extraSwitches(name, argument, secondArgument); code >= 0)
+            return code;
+    }
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }
 
-int runApplication(int argc, char **argv)
+int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
 {
     qputenv("QT_DEBUG_PLUGINS", "1");
     ignoreFileSizeSignal();
@@ -146,7 +134,7 @@ int runApplication(int argc, char **argv)
     if (!commandLine.devSwitch.isEmpty()) {
         attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,
-                                  commandLine.secondArgument, commandLine.raster);
+                                  commandLine.secondArgument, commandLine.raster, extraSwitches);
     }
 
     // Made absolute here: the running window has its own working folder,

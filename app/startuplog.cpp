@@ -1,6 +1,6 @@
 #include "app/startuplog.h"
 
-#include "app/systemcheck.h"
+#include "platform/systemcheck.h"
 #include "platform/startupenv.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/themecheck.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 
 #include <QtMath>
 

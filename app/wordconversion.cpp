@@ -1,6 +1,6 @@
 #include "app/wordconversion.h"
 
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/wordconvertjob.h"
+#include "files/wordconvertjob.h"
 
 #include <QElapsedTimer>
 #include <QHash>

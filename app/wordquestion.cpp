@@ -1,6 +1,6 @@
 #include "app/wordquestion.h"
 
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "app/zoombar.h"
 
-#include "app/theme.h"
-#include "app/uimetrics.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>

@@ -4,6 +4,10 @@
 
 // Developer measuring switches. Each prints key=value lines on standard
 // output and returns the process exit code.
+
+// Runs the measuring switch name; -1 when name is none of them.
+int runBenchSwitch(const QString &name, const QString &argument, const QString &secondArgument);
+
 int runRenderBench(const QString &file);     // --bench
 int runOpenBench(const QString &file);       // --bench-open (PDF, package or picture)
 int runPaintBench(const QString &file);      // --bench-paint

@@ -7,8 +7,8 @@
 
 #include "app/mainwindow.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/wordconvert.h"
-#include "docs/wordconvertsample.h"
+#include "files/wordconvert.h"
+#include "files/wordconvertsample.h"
 #include "system/settings.h"
 
 #include <QCoreApplication>

@@ -9,8 +9,9 @@
 #include "bench/benchutil.h"
 #include "bench/procinfo.h"
 
+#include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/pdfexport.h"
+#include "files/pdfexport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,6 +4,7 @@
 #include "bench/procinfo.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
+#include "island/inktoolbar.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -88,6 +89,7 @@ int runGridBench(const QString &file)
     printLine("grid_generated_document", generate ? QStringLiteral("1") : QStringLiteral("0"));
 
     PdfCanvas canvas;
+    new InkToolbar(&canvas);
     canvas.resize(kBenchWidth, kBenchHeight);
     QString error;
     if (!canvas.openPdf(path, &error)) {

@@ -2,7 +2,7 @@
 
 #include "bench/benchutil.h"
 #include "bench/procinfo.h"
-#include "docs/imageimport.h"
+#include "files/imageimport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

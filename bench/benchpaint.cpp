@@ -2,9 +2,9 @@
 #include "bench/benchutil.h"
 #include "bench/benchinput.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
+#include "island/inktoolbar.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -169,6 +169,7 @@ void benchIsland(PdfCanvas &canvas)
 int runPaintBench(const QString &file)
 {
     PdfCanvas canvas;
+    new InkToolbar(&canvas);
     canvas.resize(kBenchWidth, kBenchHeight);
     canvas.show();
     QString error;

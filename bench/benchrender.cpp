@@ -5,10 +5,11 @@
 
 #include "bench/procinfo.h"
 #include "canvas/pdfcanvas.h"
-#include "docs/crc32.h"
-#include "docs/imageimport.h"
-#include "docs/package.h"
-#include "docs/workingcopy.h"
+#include "files/crc32.h"
+#include "files/imageimport.h"
+#include "files/package.h"
+#include "files/workingcopy.h"
+#include "island/inktoolbar.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -85,6 +86,7 @@ QList<int> visiblePages(const PdfCanvas &canvas)
 int runRenderBench(const QString &file)
 {
     PdfCanvas canvas;
+    new InkToolbar(&canvas);
     canvas.resize(kBenchWidth, kBenchHeight);
     canvas.show();
     waitForExpose(canvas);
@@ -252,6 +254,7 @@ int runOpenBench(const QString &file)
 
     QMainWindow window;
     auto *canvas = new PdfCanvas(&window);
+    new InkToolbar(canvas);
     window.setCentralWidget(canvas);
     window.resize(kBenchWidth, kBenchHeight);
     window.show();

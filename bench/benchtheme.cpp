@@ -2,11 +2,11 @@
 #include "bench/benchutil.h"
 
 #include "app/mainwindow.h"
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pagegrid.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/inktoolbar.h"
-#include "ink/palettecards.h"
+#include "island/inktoolbar.h"
+#include "island/palettecards.h"
 #include "pages/settingspage.h"
 #include "system/settings.h"
 

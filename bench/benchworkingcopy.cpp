@@ -7,9 +7,9 @@
 #include "bench/benchutil.h"
 
 #include "app/documentwriter.h"
-#include "docs/package.h"
-#include "docs/privatecopy.h"
-#include "docs/workingcopy.h"
+#include "files/package.h"
+#include "files/privatecopy.h"
+#include "files/workingcopy.h"
 #include "ink/annotationjson.h"
 
 #include <QElapsedTimer>

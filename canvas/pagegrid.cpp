@@ -1,10 +1,10 @@
 #include "canvas/pagegrid.h"
 
-#include "app/theme.h"
-#include "app/uimetrics.h"
-#include "canvas/glyphs.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
+#include "ui/glyphs.h"
 #include "canvas/pdfcanvas.h"
-#include "ink/overlaykeys.h"
+#include "ui/overlaykeys.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
 #include "canvas/pagegrid.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "canvas/pdfcanvas.h"
 
 #include <QPainter>

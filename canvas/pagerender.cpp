@@ -1,5 +1,7 @@
 #include "canvas/pdfcanvas.h"
 
+#include "files/pagerenderoptions.h"
+
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
 #include <QPdfPageRenderer>
@@ -9,15 +11,6 @@
 
 // Whole-page renders: thumbnails on the renderer's worker thread for the page
 // grid, and exact-size page images for exports.
-
-QPdfDocumentRenderOptions PdfCanvas::pageRenderOptions()
-{
-    // The page's own annotations (highlights, stamps, filled forms) are part
-    // of what the teacher expects to see and export.
-    QPdfDocumentRenderOptions options;
-    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
-    return options;
-}
 
 QSize PdfCanvas::thumbnailSize(int page, const QSize &requested) const
 {

@@ -1,8 +1,8 @@
 #include "canvas/pdfcanvas.h"
 
-#include "canvas/glyphs.h"
-#include "app/theme.h"
-#include "app/uimetrics.h"
+#include "ui/glyphs.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 

@@ -1,7 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
-#include "app/uimetrics.h"
-#include "ink/inktoolbar.h"
+#include "ui/uimetrics.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 
@@ -55,7 +54,12 @@ PdfCanvas::PdfCanvas(QWidget *parent)
 
     createRenderer();
     wireInput();
-    m_inkToolbar = new InkToolbar(this);
+}
+
+void PdfCanvas::attachIsland(InkToolbar *island, IslandMargin inMargin)
+{
+    m_inkToolbar = island;
+    m_islandMargin = std::move(inMargin);
 }
 
 void PdfCanvas::createRenderer()
@@ -201,8 +205,8 @@ void PdfCanvas::changeEvent(QEvent *event)
     if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
         viewport()->update();
     // A new canvas style sheet means a new theme: the island follows.
-    if (event->type() == QEvent::StyleChange && m_inkToolbar)
-        m_inkToolbar->restyle();
+    if (event->type() == QEvent::StyleChange)
+        emit styleChanged();
 }
 
 void PdfCanvas::checkDeviceRatio()

@@ -19,6 +19,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
+
 class QPdfDocument;
 class QPdfPageRenderer;
 class QPdfDocumentRenderOptions;
@@ -99,7 +101,6 @@ public:
     QImage renderPageImage(int page, const QSize &requested);
     QSize thumbnailSize(int page, const QSize &requested) const;
     static quint64 tileKey(quint64 generation, int page, int col, int row);
-    static QPdfDocumentRenderOptions pageRenderOptions();
 
     // Read-only counters for diagnostics, benchmarks and tests.
     int syncRenderCount() const { return m_syncRenders; }
@@ -215,7 +216,13 @@ public:
     // within the double-click interval is that tap's second half, not ink.
     void expectTapEcho(const QPointF &globalPos, qint64 pressAgeMs);
 
-    // ---- Ink toolbar island (ink/inktoolbar*.cpp) ----
+    // ---- The tool island this canvas carries (island/inktoolbar*.cpp) ----
+    // Whether a viewport point found on child (the island or one of its
+    // widgets) lies in the island's shadow margin, which belongs to the page.
+    using IslandMargin = std::function<bool(const QWidget *child, const QPoint &viewportPos)>;
+    // Called by the island when it is made; it follows the canvas through
+    // the signals below.
+    void attachIsland(InkToolbar *island, IslandMargin inMargin);
     InkToolbar *inkToolbar() const { return m_inkToolbar; }
 
 signals:
@@ -229,6 +236,8 @@ signals:
     void toolChanged();
     void penChanged();
     void eraserChanged();
+    // A new canvas style sheet, that is a new theme.
+    void styleChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -522,6 +531,7 @@ private:
     void wireInput();
 
     InkToolbar *m_inkToolbar = nullptr;
+    IslandMargin m_islandMargin;
 
     friend class CanvasTestAccess;
 };

@@ -1,5 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
+#include "files/pagerenderoptions.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
 
@@ -27,7 +28,7 @@ int &renderDepth()
 // Part of a page rendered at its full device size.
 QPdfDocumentRenderOptions blockOptions(const QSize &fullSize, const QRect &block)
 {
-    QPdfDocumentRenderOptions options = PdfCanvas::pageRenderOptions();
+    QPdfDocumentRenderOptions options = pageRenderOptions();
     options.setScaledSize(fullSize);
     options.setScaledClipRect(QRect(block.x(), block.y(), block.width() + 1, block.height() + 1));
     return options;

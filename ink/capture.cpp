@@ -1,6 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
-#include "app/theme.h"
+#include "ui/theme.h"
 #include "ink/strokegeometry.h"
 #include "system/diaglog.h"
 

@@ -1,7 +1,7 @@
 #include "canvas/pdfcanvas.h"
 
-#include "canvas/glyphs.h"
-#include "app/theme.h"
+#include "ui/glyphs.h"
+#include "ui/theme.h"
 
 #include <QPainter>
 #include <QTimer>

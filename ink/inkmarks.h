@@ -1,6 +1,6 @@
 #pragma once
 
-#include "docs/inkedpdf.h"
+#include "files/inkedpdf.h"
 #include "ink/stroke.h"
 
 // A page's strokes as the vector marks of the inked PDF: the shapes the

@@ -1,7 +1,6 @@
 #include "canvas/pdfcanvas.h"
 
 #include "ink/canvasmessagefilter.h"
-#include "ink/inktoolbar.h"
 #include "system/diaglog.h"
 
 #include <QApplication>
@@ -106,7 +105,7 @@ QWidget *PdfCanvas::overlayAt(const QPoint &viewportPos) const
     if (!child || !child->isVisible())
         return nullptr;
     // The island's shadow margin is part of the page.
-    if (child == m_inkToolbar && !m_inkToolbar->chipContains(viewportPos))
+    if (m_islandMargin && m_islandMargin(child, viewportPos))
         return nullptr;
     return child;
 }

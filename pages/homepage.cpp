@@ -1,7 +1,7 @@
 #include "pages/homepage.h"
 
-#include "app/theme.h"
-#include "app/uimetrics.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
 #include "pages/homepage_probe.h"
 #include "pages/homepage_row.h"
 #include "platform/username.h"

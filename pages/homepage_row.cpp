@@ -1,6 +1,6 @@
 #include "pages/homepage_row.h"
 
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 
 #include <QDir>
 #include <QFileInfo>

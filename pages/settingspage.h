@@ -4,7 +4,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "canvas/glyphs.h"
+#include "ui/glyphs.h"
 #include "system/updatecheck.h"
 
 class FadeThrough;

@@ -1,7 +1,7 @@
 #include "pages/settingspage.h"
 
-#include "app/theme.h"
-#include "docs/wordconvert.h"
+#include "ui/theme.h"
+#include "files/wordconvert.h"
 #include "pages/settingspage_controls.h"
 #include "platform/desktopwords.h"
 #include "platform/fileassoc.h"

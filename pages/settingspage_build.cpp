@@ -1,6 +1,6 @@
 #include "pages/settingspage.h"
 
-#include "app/uimetrics.h"
+#include "ui/uimetrics.h"
 #include "pages/settingspage_chrome.h"
 #include "pages/settingspage_controls.h"
 #include "platform/desktopwords.h"

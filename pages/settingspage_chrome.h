@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <QWidget>
 
-#include "canvas/glyphs.h"
+#include "ui/glyphs.h"
 
 class QVariantAnimation;
 

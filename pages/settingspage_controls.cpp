@@ -1,7 +1,7 @@
 #include "pages/settingspage_controls.h"
 
-#include "app/theme.h"
-#include "app/uimetrics.h"
+#include "ui/theme.h"
+#include "ui/uimetrics.h"
 
 #include <QActionGroup>
 #include <QEasingCurve>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/crashtext.h"
+#include "platform/crashtext.h"
 
 // The operating system's side of crash reporting. Everything but the
 // installation runs inside a crash: no heap, no locks.

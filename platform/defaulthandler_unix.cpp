@@ -1,7 +1,7 @@
 #include "platform/defaulthandler.h"
 #include "platform/fileassoc_xdg.h"
 
-#include "system/diaglog.h"
+#include "platform/platformlog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,7 +33,7 @@ QString runQuery(const QString &name, const QStringList &arguments)
     if (!process.waitForFinished(kQueryTimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
-        logInfo(QStringLiteral("app"), QStringLiteral("%1 没有回应").arg(name));
+        platformLog(QStringLiteral("app"), QStringLiteral("%1 没有回应").arg(name));
         return QString();
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)

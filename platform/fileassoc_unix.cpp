@@ -2,7 +2,7 @@
 #include "platform/defaulthandler.h"
 #include "platform/fileassoc_xdg.h"
 
-#include "system/diaglog.h"
+#include "platform/platformlog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -91,7 +91,7 @@ bool writeIfDifferent(const QString &path, const QByteArray &content, bool *chan
     const bool ok = QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly)
         && file.write(content) == content.size() && file.commit();
     if (!ok) {
-        logInfo(QStringLiteral("app"), QStringLiteral("写入失败：%1（%2）").arg(path, file.errorString()));
+        platformLog(QStringLiteral("app"), QStringLiteral("写入失败：%1（%2）").arg(path, file.errorString()));
         if (error)
             *error = failure;
         return false;
@@ -178,7 +178,7 @@ void runTool(const QString &name, const QStringList &arguments)
     if (!process.waitForFinished(kToolTimeoutMs) || process.exitCode() != 0) {
         process.kill();
         process.waitForFinished(1000);
-        logInfo(QStringLiteral("app"), QStringLiteral("%1 未完成：%2").arg(name, QString::fromLocal8Bit(process.readAllStandardError())));
+        platformLog(QStringLiteral("app"), QStringLiteral("%1 未完成：%2").arg(name, QString::fromLocal8Bit(process.readAllStandardError())));
     }
 }
 
@@ -249,7 +249,7 @@ bool checkKeptDefaults(const QList<KeptDefault> &kept, QString *error)
         if (!pinDefault(k.type, k.entry, error))
             return false;
         if (queryDefaultEntry(k.type) != k.entry) {
-            logInfo(QStringLiteral("app"), QStringLiteral("%1 的默认程序无法保持为 %2").arg(k.type, k.entry));
+            platformLog(QStringLiteral("app"), QStringLiteral("%1 的默认程序无法保持为 %2").arg(k.type, k.entry));
             if (error)
                 *error = QStringLiteral("注册会改变 %1 的默认打开程序（%2），已撤销注册").arg(k.type, k.entry);
             return false;

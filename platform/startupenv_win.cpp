@@ -1,6 +1,6 @@
 #include "platform/startupenv.h"
 
-#include "app/systemcheck.h"
+#include "platform/systemcheck.h"
 #include "platform/peprobe.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "system/crashreport.h"
 
 #include "platform/crashhandler.h"
-#include "system/crashtext.h"
+#include "platform/crashtext.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 #include "system/diaglog.h"
 
+#include "platform/platformlog.h"
 #include "system/settings.h"
 
 #include <QDateTime>
@@ -119,6 +120,8 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const 
 
 void applyLogDecision()
 {
+    // Lines from the platform code reach the log only while it is on, as ours do.
+    setPlatformLogSink(&logInfo);
     LogState &state = logState();
     const bool fromEnvironment = !logPathFromEnvironment().isEmpty() && !state.switchedOffByUser;
     const bool on = debugLogSetting() || fromEnvironment;

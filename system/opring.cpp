@@ -1,5 +1,5 @@
 #include "system/crashreport.h"
-#include "system/crashtext.h"
+#include "platform/crashtext.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,6 +1,5 @@
 #include "system/settings.h"
 
-#include "docs/workingcopy.h"
 #include "platform/desktopwords.h"
 #include "system/settingsstore.h"
 #include "system/temppath.h"

@@ -1,5 +1,7 @@
 #include "system/temppath.h"
 
+#include "platform/userfolders.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,6 +11,18 @@ QString absoluteForwardPath(const QString &path)
     // cleanPath folds "..": "/tmp/../home/x" is not a temporary path.
     return QDir::cleanPath(QDir::fromNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
+
+QString systemTempRoot()
+{
+    const QString system = QDir::tempPath();
+    if (system.isEmpty())
+        return QString();
+    QString root = QDir(system).absolutePath();
+    while (root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    return root;
+}
+
 } // namespace
 
 bool pathIsUnderTempFolder(const QString &path, const QString &tempRoot)
@@ -22,4 +36,17 @@ bool pathIsUnderTempFolder(const QString &path, const QString &tempRoot)
     if (candidate.compare(root, Qt::CaseInsensitive) == 0)
         return true;
     return candidate.startsWith(root + QLatin1Char('/'), Qt::CaseInsensitive);
+}
+
+bool isTemporaryPath(const QString &path)
+{
+    // An unusable temp root means nothing counts as temporary.
+    const QString root = systemTempRoot();
+    if (!root.isEmpty() && pathIsUnderTempFolder(path, root))
+        return true;
+    for (const QString &own : {userCacheFolder(), userStateFolder()}) {
+        if (!own.isEmpty() && pathIsUnderTempFolder(path, own))
+            return true;
+    }
+    return false;
 }

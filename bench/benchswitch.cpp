@@ -1,0 +1,22 @@
+#include "bench/bench.h"
+
+int runBenchSwitch(const QString &name, const QString &argument, const QString &)
+{
+    if (name == QLatin1String("--bench"))
+        return runRenderBench(argument);
+    if (name == QLatin1String("--bench-open"))
+        return runOpenBench(argument);
+    if (name == QLatin1String("--bench-docx"))
+        return runDocxBench(argument);
+    if (name == QLatin1String("--bench-paint"))
+        return runPaintBench(argument);
+    if (name == QLatin1String("--bench-export"))
+        return runExportBench(argument);
+    if (name == QLatin1String("--bench-theme"))
+        return runThemeBench(argument);
+    if (name == QLatin1String("--bench-shell"))
+        return runShellBench(argument);
+    if (name == QLatin1String("--bench-workingcopy"))
+        return runWorkingCopyBench(argument);
+    return -1;
+}
