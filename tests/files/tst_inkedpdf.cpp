@@ -4,6 +4,7 @@
 // as they were, and damaged sources are repaired, contained or handed to
 // the page-image way.
 #include "app/pdfshare.h"
+#include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/inkedpdf.h"
 #include "testutil.h"
