@@ -1,7 +1,9 @@
 #include "app/cliexport.h"
 
 #include "app/officeopen.h"
+#include "app/pdfshare.h"
 #include "canvas/canvasexport.h"
+
 #include "canvas/pdfcanvas.h"
 #include "files/imageimport.h"
 #include "files/package.h"
@@ -107,7 +109,7 @@ bool loadForExport(const QString &input, PdfCanvas *canvas, QString *pdfPath, QL
 
 } // namespace
 
-int runExportSwitch(const QString &name, const QString &input, const QString &output)
+int runExportSwitch(const QString &name, const QString &input, const QString &output, bool raster)
 {
     const bool pdf = name == QLatin1String("--export-pdf");
     auto canvas = std::make_unique<PdfCanvas>();
@@ -125,9 +127,16 @@ int runExportSwitch(const QString &name, const QString &input, const QString &ou
             logInfo(logSave(), QStringLiteral("拒绝把源文件当作导出目标：%1").arg(output));
             return fail(QStringLiteral("不能用源文件本身作为导出目标，请换一个文件名"));
         }
-        if (!exportInjectedPdf(canvas.get(), output, &error, kDefaultPdfDpi)) {
-            logInfo(logSave(), QStringLiteral("注入 PDF 失败：%1（%2）").arg(output, error));
-            return fail(QStringLiteral("导出失败：%1").arg(error));
+        const PdfShareResult result = exportSharedPdf(exportSource(canvas.get()), output,
+                                                      raster ? PdfExportWay::PageImages : PdfExportWay::KeepOriginal);
+        if (!result.ok) {
+            logInfo(logSave(), QStringLiteral("注入 PDF 失败：%1（%2）").arg(output, result.error));
+            return fail(QStringLiteral("导出失败：%1").arg(result.error));
+        }
+        // Still a success: the PDF with the ink is there, only its pages are pictures.
+        if (result.fellBack) {
+            logInfo(logSave(), QStringLiteral("%1：%2（%3）").arg(keptAsPageImagesText(), output, result.fallbackReason));
+            printError(keptAsPageImagesText());
         }
         logInfo(logSave(), QStringLiteral("命令行注入 PDF %1：%2 页").arg(output).arg(canvas->pageCount()));
         printOut(QDir::toNativeSeparators(output));

@@ -61,7 +61,8 @@ bool isCommandLineFile(const QString &argument)
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine result;
-    const QStringList args = arguments.mid(1);
+    QStringList args = arguments.mid(1);
+    result.raster = args.removeAll(QStringLiteral("--raster")) > 0;
     for (const QString &arg : args) {
         if (isCommandLineFile(arg))
             result.files.append(arg);

@@ -11,6 +11,7 @@ struct CommandLine
     QString devSwitch;      // the switch that runs, empty when none
     QString switchArgument; // its argument (or its default), empty when it takes none
     QString secondArgument; // the second argument of a switch that takes two
+    bool raster = false;    // --raster: --export-pdf writes page images
 };
 
 // Whether one argument names a file the command line accepts: never an
@@ -21,7 +22,8 @@ bool isCommandLineFile(const QString &argument);
 
 // arguments as QCoreApplication::arguments(): the program itself first.
 // Switches are matched exactly and tried in table order; one that needs a
-// following argument and has none is ignored.
+// following argument and has none is ignored. "--raster" qualifies the
+// export wherever it stands and is never taken as an argument.
 CommandLine parseCommandLine(const QStringList &arguments);
 
 // files made absolute against the current folder, order kept.

@@ -57,7 +57,7 @@ bool isWithin(const QWidget *widget, const QWidget *window)
 
 } // namespace
 
-ExportProgress::ExportProgress(QWidget *parent, int pageCount)
+ExportProgress::ExportProgress(QWidget *parent, int pageCount, bool quick)
     : QDialog(parent)
     , m_total(std::max(pageCount, 1))
 {
@@ -92,7 +92,7 @@ ExportProgress::ExportProgress(QWidget *parent, int pageCount)
     connect(m_cancel, &QPushButton::clicked, this, &ExportProgress::reject);
 
     qApp->installEventFilter(this);
-    if (m_total > kFewPages)
+    if (m_total > kFewPages && !quick)
         showNow();
     else
         QTimer::singleShot(kShowLateMs, this, &ExportProgress::showNow);

@@ -22,7 +22,9 @@ public:
     static constexpr int kFewPages = 3;
     static constexpr int kShowLateMs = 800;
 
-    ExportProgress(QWidget *parent, int pageCount);
+    // quick: the work takes moments whatever the page count (the PDF that
+    // keeps the original), so the box appears only if it still runs late.
+    ExportProgress(QWidget *parent, int pageCount, bool quick = false);
     ~ExportProgress() override;
 
     void progress(int done, int total) override;

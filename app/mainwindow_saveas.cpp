@@ -3,6 +3,7 @@
 
 #include "app/documentwriter.h"
 #include "app/exportprogress.h"
+#include "app/pdfshare.h"
 #include "app/sourceguard.h"
 #include "canvas/canvasexport.h"
 #include "ui/uimetrics.h"
@@ -295,13 +296,15 @@ bool MainWindow::injectPdf(int index, const QString &target)
     }
     QElapsedTimer clock;
     clock.start();
-    QString error;
-    bool ok = false;
+    PdfShareResult result;
     {
         const ExportScope scope(&m_exporting, this, [this] { runDeferredSteps(); });
-        ExportProgress progress(this, canvas->pageCount());
-        ok = exportInjectedPdf(source, target, &error, kDefaultPdfDpi, &progress);
+        const PdfExportWay way = pdfExportWay();
+        ExportProgress progress(this, canvas->pageCount(), way == PdfExportWay::KeepOriginal);
+        result = exportSharedPdf(source, target, way, &progress);
     }
+    const bool ok = result.ok;
+    const QString &error = result.error;
     if (!ok && error == exportCancelledText()) {
         logInfo(logSave(), QStringLiteral("注入 PDF 已取消：%1").arg(target));
         statusBar()->showMessage(exportCancelledText(), 4000);
@@ -319,6 +322,11 @@ bool MainWindow::injectPdf(int index, const QString &target)
                           .arg(written.size() / 1024)
                           .arg(clock.elapsed()));
     markClean(index);
+    if (result.fellBack) {
+        logInfo(logSave(), QStringLiteral("%1：%2（%3）").arg(keptAsPageImagesText(), target, result.fallbackReason));
+        statusBar()->showMessage(keptAsPageImagesText(), 8000);
+        return true;
+    }
     statusBar()->showMessage(QStringLiteral("已注入 PDF %1").arg(written.fileName()), 4000);
     return true;
 }

@@ -63,7 +63,7 @@ bool installQtTranslation(QTranslator *translator, const QLocale &locale)
     return QCoreApplication::installTranslator(translator);
 }
 
-int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument,
+int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument, bool raster,
                        ExtraSwitchRunner extraSwitches)
 {
     if (name == QLatin1String("--probe-touch"))
@@ -81,7 +81,7 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
     if (name == QLatin1String("--selftest-docx"))
         return runDocxSelfTest();
     if (name == QLatin1String("--export-pdf") || name == QLatin1String("--export-png"))
-        return runExportSwitch(name, argument, secondArgument);
+        return runExportSwitch(name, argument, secondArgument, raster);
     if (name == QLatin1String("--selftest-theme"))
         return runThemeSelfTest();
     if (name == QLatin1String("--help"))
@@ -134,7 +134,7 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
     if (!commandLine.devSwitch.isEmpty()) {
         attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,
-                                  commandLine.secondArgument, extraSwitches);
+                                  commandLine.secondArgument, commandLine.raster, extraSwitches);
     }
 
     // Made absolute here: the running window has its own working folder,

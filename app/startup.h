@@ -16,8 +16,9 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches = null
 
 // Runs the developer switch name with its argument (and the second one of a
 // switch that takes two; needs the application object); returns its exit code.
+// raster makes --export-pdf write page images.
 int runDeveloperSwitch(const QString &name, const QString &argument,
-                       const QString &secondArgument = QString(),
+                       const QString &secondArgument = QString(), bool raster = false,
                        ExtraSwitchRunner extraSwitches = nullptr);
 
 // Qt's own dialogs in the user's language: loads "qtbase_<locale>" from Qt's

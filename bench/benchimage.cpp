@@ -71,6 +71,7 @@ bool wrapImageForBench(const QString &file, QString *pdfPath)
     BenchUtil::printMs("image_wrap_ms", BenchUtil::msSince(timer));
     BenchUtil::printMs("image_wrap_cpu_ms", 1000.0 * double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
     BenchUtil::printLine("wrapper_bytes", QString::number(QFileInfo(*pdfPath).size()));
+    BenchUtil::printMs("wrapper_vs_image", double(QFileInfo(*pdfPath).size()) / double(QFileInfo(file).size()), 3);
     BenchUtil::printLine("wrap_rss_peak_mb", QString::number(peakRssMb(), 'f', 1));
     return true;
 }

@@ -1,6 +1,7 @@
 #include "files/imageimport.h"
 
 #include "files/imageheader.h"
+#include "files/jpegpassthrough.h"
 #include "files/workingcopy.h"
 #include "system/diaglog.h"
 
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
 #include <QStringList>
@@ -45,11 +47,8 @@ QSize cappedSize(const QSize &size, double *scale)
     return QSize(std::max(1, int(size.width() * *scale)), std::max(1, int(size.height() * *scale)));
 }
 
-// Decodes path upright and at most kMaxImagePixels large. The file is read
-// once; a picture whose header claims a size beyond the decode limit is
-// refused before any pixel memory is taken; JPEGs are decoded straight at
-// the reduced size.
-bool decodeImage(const QString &path, QImage *image, QString *why)
+// The picture's bytes, read once for every step after.
+bool readImageBytes(const QString &path, QByteArray *bytes, QString *why)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -60,12 +59,20 @@ bool decodeImage(const QString &path, QImage *image, QString *why)
         *why = QStringLiteral("图片文件过大（%1 MB）").arg(file.size() / (1024 * 1024));
         return false;
     }
-    QByteArray bytes = file.readAll();
+    *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *why = file.errorString();
         return false;
     }
-    file.close();
+    return true;
+}
+
+// Decodes the picture of path upright and at most kMaxImagePixels large. A
+// picture whose header claims a size beyond the decode limit is refused
+// before any pixel memory is taken; JPEGs are decoded straight at the
+// reduced size.
+bool decodeImage(const QString &path, QByteArray &bytes, QImage *image, QString *why)
+{
     ImageClaim claim;
     const bool known = readImageClaim(bytes, &claim);
     if (known && !imageClaimAllowed(claim, why))
@@ -120,15 +127,26 @@ bool decodeImage(const QString &path, QImage *image, QString *why)
     return true;
 }
 
-// The page size in points: 2 decimals, no trailing zeros, no "-0".
-QByteArray pointText(int pixels)
+// A picture is taken to be 96 dpi.
+constexpr double kPointsPerPixel = 72.0 / 96.0;
+// A JPEG over the pixel cap is scaled and encoded again at this quality.
+constexpr int kRecodeQuality = 92;
+
+// A number in the wrapper: 2 decimals, no trailing zeros, no "-0".
+QByteArray numberText(double value)
 {
-    QByteArray text = QByteArray::number(pixels * 72.0 / 96.0, 'f', 2);
+    QByteArray text = QByteArray::number(value, 'f', 2);
     while (text.endsWith('0'))
         text.chop(1);
     if (text.endsWith('.'))
         text.chop(1);
     return text == "-0" ? QByteArray("0") : text;
+}
+
+// The page size in points.
+QByteArray pointText(int pixels)
+{
+    return numberText(pixels * kPointsPerPixel);
 }
 
 struct Piece
@@ -241,10 +259,23 @@ bool compressRgb(const QImage &image, QByteArray *out)
     return true;
 }
 
-QByteArray buildPdf(int width, int height, const QByteArray &stream)
+// The one image of a wrapper: its stream and the keys that say how to read
+// it, and how it lies on the page (the matrix maps the unit square).
+struct PictureObject
+{
+    int width = 0;            // pixels as stored
+    int height = 0;
+    QByteArray keys;          // from /ColorSpace up to the /Filter and its parameters
+    QByteArray stream;
+    QByteArray pageWidth;     // points
+    QByteArray pageHeight;
+    QByteArray matrix;        // six numbers
+};
+
+QByteArray buildPdf(const PictureObject &picture)
 {
     QByteArray pdf;
-    pdf.reserve(stream.size() + 1024);
+    pdf.reserve(picture.stream.size() + 1024);
     QList<qsizetype> offsets;
     const auto object = [&](int number, const QByteArray &body) {
         offsets.append(pdf.size());
@@ -255,17 +286,14 @@ QByteArray buildPdf(int width, int height, const QByteArray &stream)
     object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     object(2, "<< /Type /Pages /Kids [5 0 R] /Count 1 >>");
     offsets.append(pdf.size());
-    pdf += "3 0 obj\n<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(width) + " /Height "
-        + QByteArray::number(height)
-        + " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode /Length "
-        + QByteArray::number(stream.size()) + " >>\nstream\n";
-    pdf += stream;
+    pdf += "3 0 obj\n<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(picture.width) + " /Height "
+        + QByteArray::number(picture.height) + " " + picture.keys + " /Length "
+        + QByteArray::number(picture.stream.size()) + " >>\nstream\n";
+    pdf += picture.stream;
     pdf += "\nendstream\nendobj\n";
-    const QByteArray pageWidth = pointText(width);
-    const QByteArray pageHeight = pointText(height);
-    const QByteArray content = "q " + pageWidth + " 0 0 " + pageHeight + " 0 0 cm /Im0 Do Q";
+    const QByteArray content = "q " + picture.matrix + " cm /Im0 Do Q";
     object(4, "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream");
-    object(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + pageWidth + " " + pageHeight
+    object(5, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + picture.pageWidth + " " + picture.pageHeight
                + "] /Resources << /XObject << /Im0 3 0 R >> >> /Contents 4 0 R >>");
     const qsizetype xref = pdf.size();
     pdf += "xref\n0 6\n0000000000 65535 f \n";
@@ -273,6 +301,80 @@ QByteArray buildPdf(int width, int height, const QByteArray &stream)
         pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
     pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
     return pdf;
+}
+
+// The lossless wrapper: opaque RGB rows, deflated.
+bool losslessPdf(const QString &path, QByteArray &bytes, QByteArray *pdf, QString *why)
+{
+    QImage image;
+    if (!decodeImage(path, bytes, &image, why))
+        return false;
+    PictureObject picture;
+    if (!compressRgb(image, &picture.stream)) {
+        *why = QStringLiteral("压缩失败");
+        return false;
+    }
+    picture.width = image.width();
+    picture.height = image.height();
+    image = QImage(); // the PDF buffer takes its place
+    picture.keys = "/ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode";
+    picture.pageWidth = pointText(picture.width);
+    picture.pageHeight = pointText(picture.height);
+    picture.matrix = picture.pageWidth + " 0 0 " + picture.pageHeight + " 0 0";
+    *pdf = buildPdf(picture);
+    return true;
+}
+
+// A JPEG stays JPEG: its own bytes when they fit the pixel cap, otherwise
+// scaled down like any picture and encoded once more (it was lossy
+// already). False for anything else, and for a JPEG that libjpeg does not
+// read cleanly: those take the lossless way.
+bool jpegPdf(const QString &path, QByteArray &bytes, QByteArray *pdf)
+{
+    ImageClaim claim;
+    QString why;
+    if (!looksLikeJpeg(bytes) || !readImageClaim(bytes, &claim) || !imageClaimAllowed(claim, &why)
+        || imageLooksTruncated(bytes, "jpeg"))
+        return false; // the lossless way says what is wrong
+    JpegFacts facts;
+    if (!inspectJpeg(bytes, &facts, &why)) {
+        logInfo(QStringLiteral("image"),
+                QStringLiteral("图片 %1 未原样保留为 JPEG，改用无损方式：%2").arg(QFileInfo(path).fileName(), why));
+        return false;
+    }
+    QByteArray kept = bytes;
+    if (qint64(facts.width) * facts.height > kMaxImagePixels) {
+        QImage image;
+        if (!decodeImage(path, bytes, &image, &why))
+            return false;
+        kept.clear();
+        QBuffer buffer(&kept);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(kRecodeQuality);
+        if (!writer.write(image) || !inspectJpeg(kept, &facts, &why))
+            return false;
+    }
+    PictureObject picture;
+    picture.width = facts.width;
+    picture.height = facts.height;
+    picture.keys = facts.components == 1 ? "/ColorSpace /DeviceGray"
+                   : facts.components == 4 ? "/ColorSpace /DeviceCMYK"
+                                          : "/ColorSpace /DeviceRGB";
+    picture.keys += " /BitsPerComponent 8 /Filter /DCTDecode";
+    if (facts.invertedCmyk)
+        picture.keys += " /Decode [1 0 1 0 1 0 1 0]";
+    if (facts.colorTransform >= 0)
+        picture.keys += " /DecodeParms << /ColorTransform " + QByteArray::number(facts.colorTransform) + " >>";
+    QSize upright;
+    const QTransform m = uprightPlacement(facts, kPointsPerPixel, &upright);
+    picture.pageWidth = pointText(upright.width());
+    picture.pageHeight = pointText(upright.height());
+    picture.matrix = numberText(m.m11()) + ' ' + numberText(m.m12()) + ' ' + numberText(m.m21()) + ' '
+        + numberText(m.m22()) + ' ' + numberText(m.dx()) + ' ' + numberText(m.dy());
+    picture.stream = kept;
+    *pdf = buildPdf(picture);
+    return true;
 }
 
 } // namespace
@@ -322,18 +424,13 @@ bool writeImagePdf(const QString &imagePath, const QString &pdfPath, QString *er
 {
     if (pdfPath.isEmpty())
         return fail(error, QStringLiteral("缺少输出路径"));
-    QImage image;
+    QByteArray bytes;
+    QByteArray pdf;
     QString why;
-    if (!decodeImage(imagePath, &image, &why))
+    if (!readImageBytes(imagePath, &bytes, &why)
+        || (!jpegPdf(imagePath, bytes, &pdf) && !losslessPdf(imagePath, bytes, &pdf, &why)))
         return fail(error, QStringLiteral("无法读取图片 %1：%2").arg(imagePath, why));
-    QByteArray stream;
-    if (!compressRgb(image, &stream))
-        return fail(error, QStringLiteral("无法读取图片 %1：%2").arg(imagePath, QStringLiteral("压缩失败")));
-    const int width = image.width();
-    const int height = image.height();
-    image = QImage(); // the PDF buffer takes its place
-    const QByteArray pdf = buildPdf(width, height, stream);
-    stream.clear();
+    bytes.clear();
 
     QSaveFile file(pdfPath);
     if (!file.open(QIODevice::WriteOnly))

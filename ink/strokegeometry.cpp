@@ -188,57 +188,80 @@ QPainterPath inkCentreLine(const QVector<QPointF> &points, const QRectF &area)
     return path;
 }
 
-void drawStroke(QPainter *painter, const QRectF &pageRect, const Stroke &stroke)
+StrokeShape strokeShape(const QRectF &pageRect, const Stroke &stroke)
 {
-    if (!painter || stroke.points.isEmpty() || pageRect.isEmpty())
-        return;
-    const QVector<QPointF> pts = mapToPage(pageRect, stroke.points);
+    StrokeShape shape;
+    if (stroke.points.isEmpty() || pageRect.isEmpty())
+        return shape;
+    shape.points = mapToPage(pageRect, stroke.points);
     const double base = pageRect.width() * paintWidthFraction(stroke.width);
     const bool varying = stroke.widthVaries();
     double maxFactor = 1.0;
     const QVector<double> factors =
         varying ? strokePaintFactors(stroke, &maxFactor) : QVector<double>();
-    const bool clipToPage = strokeLeavesPage(pts, pageRect, base * std::max(maxFactor, 1.0));
-    if (clipToPage) {
+    shape.leavesPage = strokeLeavesPage(shape.points, pageRect, base * std::max(maxFactor, 1.0));
+
+    if (shape.points.size() == 1) {
+        const double f = varying ? factors.first() : 1.0;
+        shape.kind = StrokeShape::Kind::Dot;
+        shape.width = std::max(base * f, kMinPenWidth);
+        return shape;
+    }
+    if (varying) {
+        shape.outline = inkOutline(shape.points, factors, std::max(base, kMinPenWidth));
+        if (!shape.outline.isEmpty()) {
+            shape.kind = StrokeShape::Kind::Fill;
+            return shape;
+        }
+    }
+    shape.kind = StrokeShape::Kind::Line;
+    shape.width = std::max(base, kMinPenWidth);
+    return shape;
+}
+
+void drawStroke(QPainter *painter, const QRectF &pageRect, const Stroke &stroke)
+{
+    if (!painter)
+        return;
+    const StrokeShape shape = strokeShape(pageRect, stroke);
+    if (shape.kind == StrokeShape::Kind::None)
+        return;
+    if (shape.leavesPage) {
         painter->save();
         painter->setClipRect(pageRect, Qt::IntersectClip);
     }
 
-    if (pts.size() == 1) {
-        const double f = varying ? factors.first() : 1.0;
-        QPen pen(stroke.color, std::max(base * f, kMinPenWidth), Qt::SolidLine, Qt::RoundCap,
-                 Qt::RoundJoin);
+    switch (shape.kind) {
+    case StrokeShape::Kind::Dot: {
+        const QPen pen(stroke.color, shape.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         painter->save();
         painter->setPen(pen);
         painter->setBrush(Qt::NoBrush);
-        painter->drawPoint(pts.first());
+        painter->drawPoint(shape.points.first());
         painter->restore();
-    } else {
-        bool done = false;
-        if (varying) {
-            const QPainterPath outline =
-                inkOutline(pts, factors, std::max(base, kMinPenWidth));
-            if (!outline.isEmpty()) {
-                painter->fillPath(outline, stroke.color);
-                done = true;
-            }
+        break;
+    }
+    case StrokeShape::Kind::Fill:
+        painter->fillPath(shape.outline, stroke.color);
+        break;
+    case StrokeShape::Kind::Line: {
+        const QPen pen(stroke.color, shape.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        // Long strokes under a small clip (the live stroke while a
+        // sample repaints its corner) only build the pieces that show.
+        constexpr qsizetype kCullPieces = 32;
+        QRectF area;
+        if (shape.points.size() > kCullPieces && painter->hasClipping()) {
+            const double grow = pen.widthF() * 0.5 + 2.0;
+            area = painter->clipBoundingRect().adjusted(-grow, -grow, grow, grow);
         }
-        if (!done) {
-            const QPen pen(stroke.color, std::max(base, kMinPenWidth), Qt::SolidLine,
-                           Qt::RoundCap, Qt::RoundJoin);
-            // Long strokes under a small clip (the live stroke while a
-            // sample repaints its corner) only build the pieces that show.
-            constexpr qsizetype kCullPieces = 32;
-            QRectF area;
-            if (pts.size() > kCullPieces && painter->hasClipping()) {
-                const double grow = pen.widthF() * 0.5 + 2.0;
-                area = painter->clipBoundingRect().adjusted(-grow, -grow, grow, grow);
-            }
-            painter->strokePath(inkCentreLine(pts, area), pen);
-        }
+        painter->strokePath(inkCentreLine(shape.points, area), pen);
+        break;
+    }
+    case StrokeShape::Kind::None:
+        break;
     }
 
-    if (clipToPage)
+    if (shape.leavesPage)
         painter->restore();
 }
 

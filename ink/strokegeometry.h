@@ -27,6 +27,21 @@ QPainterPath inkOutline(const QVector<QPointF> &points, const QVector<double> &f
 // than the margin the caller added to area).
 QPainterPath inkCentreLine(const QVector<QPointF> &points, const QRectF &area = QRectF());
 
+// What one stroke paints, in the units of pageRect: a round dot, a filled
+// variable-width outline, or a constant-width line through the smoothed
+// centre of the points (round caps and joins). The canvas and every export
+// take the stroke's look from here.
+struct StrokeShape
+{
+    enum class Kind { None, Dot, Fill, Line };
+    Kind kind = Kind::None;
+    QVector<QPointF> points;   // mapped into pageRect
+    QPainterPath outline;      // Fill
+    double width = 0;          // Dot: diameter; Line: pen width
+    bool leavesPage = false;   // must be clipped to pageRect
+};
+StrokeShape strokeShape(const QRectF &pageRect, const Stroke &stroke);
+
 // Paints one stroke into pageRect (device pixels) with the painter's current
 // render hints. A stroke reaching outside its page (imported data) is
 // clipped to the page.

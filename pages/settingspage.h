@@ -58,6 +58,7 @@ public slots:
     void onRegisterPdf();
     void onChooseSaveDir();
     void onResetSaveDir();
+    void onPdfExportModePicked(int mode);
     void onDebugLogToggled(bool on);
     void onOpenLogDir();
     void onThemePicked(int mode);
@@ -116,6 +117,7 @@ private:
     SettingsSelect *m_toolbarStyle = nullptr;
     SettingsSelect *m_wordMode = nullptr;
     SettingsSelect *m_wordEngine = nullptr;
+    SettingsSelect *m_pdfExportMode = nullptr;
     QButtonGroup *m_swatches = nullptr;
     QLabel *m_themeStatus = nullptr;
     QLabel *m_saveDirStatus = nullptr;

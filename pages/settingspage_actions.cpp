@@ -54,6 +54,7 @@ void SettingsPage::refresh()
     m_toolbarStyle->setCurrentIndex(toolbarStyle());
     m_wordMode->setCurrentIndex(wordOpenMode());
     m_wordEngine->setCurrentIndex(wordConvertEngine());
+    m_pdfExportMode->setCurrentIndex(pdfExportMode());
     if (QAbstractButton *swatch = m_swatches->button(themePreset()))
         swatch->setChecked(true);
     refreshStatusTexts();
@@ -197,6 +198,12 @@ void SettingsPage::onWordModePicked(int mode)
 {
     QString error;
     reportWrite(setWordOpenMode(mode, &error), error);
+}
+
+void SettingsPage::onPdfExportModePicked(int mode)
+{
+    QString error;
+    reportWrite(setPdfExportMode(mode, &error), error);
 }
 
 void SettingsPage::onWordEnginePicked(int engine)

@@ -241,6 +241,15 @@ void SettingsPage::buildFiles(QVBoxLayout *column)
     connect(choose, &QPushButton::clicked, this, &SettingsPage::onChooseSaveDir);
     connect(m_resetSaveDir, &QPushButton::clicked, this, &SettingsPage::onResetSaveDir);
 
+    addSection(column, QStringLiteral("导出"));
+    m_pdfExportMode = new SettingsSelect(
+        {QStringLiteral("保留原文（推荐，文件小、文字可搜索）"), QStringLiteral("整页图片（兼容性最好）")});
+    m_pdfExportMode->setObjectName(QStringLiteral("pdfExportModeSelect"));
+    addRow(addCard(column), Glyph::Document, QStringLiteral("导出 PDF 方式"),
+           QStringLiteral("另存为「注入 PDF」时：保留原文把批注叠加在原页面上；整页图片把每页连同批注存成一张图片"),
+           {m_pdfExportMode});
+    connect(m_pdfExportMode, &SettingsSelect::changed, this, &SettingsPage::onPdfExportModePicked);
+
     addSection(column, QStringLiteral("文件关联"));
     m_registerButton = makeButton(QStringLiteral("注册…"), QStringLiteral("registerButton"));
     addRow(addCard(column), Glyph::SaveAs, QStringLiteral("设为 PDF 默认打开方式"), fileAssociationDescription(),

@@ -163,6 +163,13 @@ bool setDebugLogSetting(bool on, QString *error)
     return writeBool(QStringLiteral("DebugLog"), on, settingsWriteFailure(QStringLiteral("调试日志设置")), error);
 }
 
+int pdfExportMode() { return readInt(QStringLiteral("PdfExportMode"), 1); }
+bool setPdfExportMode(int value, QString *error)
+{
+    return writeInt(QStringLiteral("PdfExportMode"), value, 1,
+                    settingsWriteFailure(QStringLiteral("导出 PDF 方式")), error);
+}
+
 QString defaultSavePath()
 {
     const QString path = readString(QStringLiteral("DefaultSavePath")).trimmed();

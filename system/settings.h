@@ -27,6 +27,9 @@ bool reduceMotionSetting();
 bool setReduceMotionSetting(bool on, QString *error = nullptr);
 bool debugLogSetting();
 bool setDebugLogSetting(bool on, QString *error = nullptr);
+// How "注入 PDF" is written: 0 keeps the original pages, 1 page images.
+int pdfExportMode();
+bool setPdfExportMode(int value, QString *error = nullptr);
 QString defaultSavePath();
 bool setDefaultSavePath(const QString &path, QString *error = nullptr);
 QString libreOfficePath();

@@ -12,6 +12,9 @@
 
 #include "canvas/pdfcanvas.h"
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
 namespace TestUtil {
 
 bool writePdf(const QString &path, const QList<QSizeF> &pageSizesPt, const QString &text)
@@ -126,6 +129,22 @@ bool waitForServer(const QString &name, QProcess *owner)
         QTest::qWait(100);
     }
     return false;
+}
+
+bool editPdf(const QString &path, const std::function<void(QPDF &)> &edit)
+{
+    try {
+        QPDF pdf;
+        pdf.processFile(QFile::encodeName(path).constData());
+        edit(pdf);
+        const QString edited = path + QStringLiteral(".edited");
+        QPDFWriter writer(pdf, QFile::encodeName(edited).constData());
+        writer.write();
+        return QFile::remove(path) && QFile::rename(edited, path);
+    } catch (const std::exception &e) {
+        qWarning("qpdf: %s", e.what());
+        return false;
+    }
 }
 
 } // namespace TestUtil

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Helpers shared by the tests: real PDF files drawn with QPdfWriter, and the
 // path of the built program for tests that run it as a child process.
 namespace TestUtil {
@@ -27,6 +29,7 @@ QString dataDir();
 } // namespace TestUtil
 
 class PdfCanvas;
+class QPDF;
 class QPointF;
 class QProcess;
 class QSize;
@@ -47,5 +50,9 @@ bool drawMouseStroke(PdfCanvas *canvas, double y = 0.2);
 // Waits up to a minute for a local server named name to answer while owner
 // runs; true once it does.
 bool waitForServer(const QString &name, QProcess *owner);
+
+// Changes the PDF at path in place through qpdf's object model (boxes,
+// rotation, outlines, damage); false, with a warning, when qpdf fails.
+bool editPdf(const QString &path, const std::function<void(QPDF &)> &edit);
 
 } // namespace TestUtil

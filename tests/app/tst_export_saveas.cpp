@@ -10,6 +10,7 @@
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"
 #include "modalhelpers.h"
+#include "system/diaglog.h"
 #include "system/settings.h"
 #include "testutil.h"
 
@@ -24,6 +25,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <qpdf/QPDF.hh>
 
 #include <memory>
 
@@ -210,7 +213,10 @@ private slots:
 
     void cancelInTheProgressDialog()
     {
-        // Large pages make every page take a while, so the cancel lands mid-way.
+        // Large pages as pictures make every page take a while, so the
+        // cancel lands mid-way.
+        QVERIFY(setPdfExportMode(1));
+        const auto keepOriginal = qScopeGuard([] { setPdfExportMode(0); });
         const QString pdf = m_dir.filePath(QStringLiteral("big.pdf"));
         QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(5, QSizeF(3000, 3000))));
         auto window = openWindow(pdf);
@@ -238,6 +244,55 @@ private slots:
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("导出已取消"));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(window->document(0).dirty);
+    }
+
+    // "注入 PDF" keeps the original by default (its text is still text),
+    // writes page images when the setting asks for them, and falls back to
+    // page images, saying so, for a source qpdf reads differently.
+    void pdfFollowsTheSettingAndFallsBack()
+    {
+        QVERIFY(setDebugLogEnabled(true));
+        const QString pdf = m_dir.filePath(QStringLiteral("原文.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 2, QStringLiteral("Lectern keeps text")));
+        auto window = openWindow(pdf);
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
+        const auto textOf = [](const QString &file) {
+            QPdfDocument document;
+            document.load(file);
+            return document.pageCount() == 2 ? document.getAllText(0).text() : QStringLiteral("?");
+        };
+
+        answerSaveAs(1, m_dir.filePath(QStringLiteral("kept.pdf")));
+        QVERIFY(window->saveAs(0));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("已注入 PDF kept.pdf"));
+        QVERIFY(textOf(m_dir.filePath(QStringLiteral("kept.pdf"))).contains(QStringLiteral("Lectern keeps text")));
+
+        QVERIFY(setPdfExportMode(1));
+        const auto keepOriginal = qScopeGuard([] { setPdfExportMode(0); });
+        answerSaveAs(1, m_dir.filePath(QStringLiteral("pictures.pdf")));
+        QVERIFY(window->saveAs(0));
+        QCOMPARE(textOf(m_dir.filePath(QStringLiteral("pictures.pdf"))), QString());
+        QVERIFY(setPdfExportMode(0));
+
+        // Its /Count says one page while its kids hold two: PDFium shows one.
+        const QString tree = m_dir.filePath(QStringLiteral("tree.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(tree, 2));
+        QVERIFY(TestUtil::editPdf(tree, [](QPDF &document) {
+            document.getRoot().getKey("/Pages").replaceKey("/Count", QPDFObjectHandle::newInteger(1));
+        }));
+        window->openPath(tree);
+        QCOMPARE(window->documentCount(), 2);
+        QVERIFY(TestUtil::drawMouseStroke(window->currentCanvas()));
+        answerSaveAs(1, m_dir.filePath(QStringLiteral("tree-out.pdf")));
+        QVERIFY(window->saveAs(1));
+        QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("原文无法保留，已按整页图片导出"));
+        QVERIFY(!window->document(1).dirty);
+        QPdfDocument out;
+        QCOMPARE(out.load(m_dir.filePath(QStringLiteral("tree-out.pdf"))), QPdfDocument::Error::None);
+        QCOMPARE(out.pageCount(), 1);
+        QFile log(logFilePath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(log.readAll()).contains(QStringLiteral("原文无法保留，已按整页图片导出：")));
     }
 
     // The dialog asked about "数学"; the extension added afterwards names
@@ -318,6 +373,9 @@ private slots:
     void forwardedOpenWaitsForTheExport()
     {
         QVERIFY(setWordOpenMode(0));
+        // Page images: the export that runs long enough to show its box.
+        QVERIFY(setPdfExportMode(1));
+        const auto keepOriginal = qScopeGuard([] { setPdfExportMode(0); });
         const QString pdf = m_dir.filePath(QStringLiteral("长课.pdf"));
         QVERIFY(TestUtil::writePdf(pdf, QList<QSizeF>(6, QSizeF(1500, 1500))));
         const QString docx = m_dir.filePath(QStringLiteral("通知.docx"));

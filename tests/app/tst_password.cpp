@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/documentwriter.h"
 #include "app/passworddialog.h"
+#include "app/pdfshare.h"
 #include "canvas/canvasexport.h"
 #include "canvas/pdfcanvas.h"
 #include "files/package.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPdfDocument>
+#include <QPdfSelection>
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
@@ -111,6 +113,29 @@ private slots:
         QPdfDocument exported;
         QCOMPARE(exported.load(out), QPdfDocument::Error::None);
         QCOMPARE(exported.pageCount(), 3);
+
+        // Kept as the original, it stays locked with the same password.
+        const QString kept = m_dir.filePath(QStringLiteral("kept.pdf"));
+        const PdfShareResult shared = exportSharedPdf(exportSource(canvas), kept, PdfExportWay::KeepOriginal);
+        QVERIFY2(shared.ok && !shared.fellBack, qPrintable(shared.error + shared.fallbackReason));
+        QPdfDocument locked;
+        QCOMPARE(locked.load(kept), QPdfDocument::Error::IncorrectPassword);
+        locked.setPassword(kPassword);
+        QCOMPARE(locked.load(kept), QPdfDocument::Error::None);
+        QCOMPARE(locked.pageCount(), 3);
+        QPdfDocument source;
+        source.setPassword(kPassword);
+        QCOMPARE(source.load(m_locked), QPdfDocument::Error::None);
+        QVERIFY(!source.getAllText(0).text().isEmpty());
+        QCOMPARE(locked.getAllText(0).text(), source.getAllText(0).text());
+        QCOMPARE(QProcess::execute(QStringLiteral("qpdf"), {QStringLiteral("--check"),
+                                                           QStringLiteral("--password=") + kPassword, kept}),
+                 0);
+        QProcess show;
+        show.start(QStringLiteral("qpdf"), {QStringLiteral("--show-encryption"),
+                                            QStringLiteral("--password=") + kPassword, kept});
+        QVERIFY(show.waitForFinished(60000));
+        QVERIFY(show.readAllStandardOutput().contains("R = 6"));
 
         // The wrong try was logged (by path) but no password anywhere on disk.
         QFile log(logFilePath());

@@ -10,11 +10,14 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QPdfDocument>
+#include <QPdfSelection>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <qpdf/QPDF.hh>
 
 #include <cerrno>
 #include <sys/resource.h>
@@ -226,7 +229,7 @@ private slots:
     void commandLine()
     {
         const QString pdf = path(QStringLiteral("cli.pdf"));
-        QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 2, QStringLiteral("命令行导出")));
         const QString out = path(QStringLiteral("cli-out.pdf"));
         Run run = runLectern({QStringLiteral("--export-pdf"), pdf, out});
         QCOMPARE(run.code, 0);
@@ -234,6 +237,34 @@ private slots:
         QPdfDocument back;
         back.load(out);
         QCOMPARE(back.pageCount(), 2);
+        QPdfDocument source;
+        source.load(pdf);
+        QVERIFY(!source.getAllText(1).text().isEmpty());
+        QCOMPARE(back.getAllText(1).text(), source.getAllText(1).text());
+        back.close();
+
+        // --raster, wherever it stands: one picture per page, no text.
+        const QString pictures = path(QStringLiteral("cli-raster.pdf"));
+        run = runLectern({QStringLiteral("--export-pdf"), QStringLiteral("--raster"), pdf, pictures});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QStringList{QDir::toNativeSeparators(pictures)});
+        back.load(pictures);
+        QCOMPARE(back.pageCount(), 2);
+        QCOMPARE(back.getAllText(1).text(), QString());
+        back.close();
+
+        // A source qpdf reads differently from the viewer (its /Count says
+        // one page, its kids hold two) still exports, as pictures, with a
+        // note on standard error and status 0.
+        const QString tree = path(QStringLiteral("cli-tree.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(tree, 2));
+        QVERIFY(TestUtil::editPdf(tree, [](QPDF &document) {
+            document.getRoot().getKey("/Pages").replaceKey("/Count", QPDFObjectHandle::newInteger(1));
+        }));
+        run = runLectern({QStringLiteral("--export-pdf"), tree, path(QStringLiteral("cli-tree-out.pdf"))});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.err.contains(QStringLiteral("原文无法保留，已按整页图片导出")), qPrintable(run.err));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("cli-tree-out.pdf"))));
 
         // A package brings its ink; the pages keep the package's name.
         const QString package = path(QStringLiteral("cli.dpz"));
@@ -307,7 +338,7 @@ private slots:
         const Run help = runLectern({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
         const QString usage = help.out.join(QLatin1Char('\n'));
-        QVERIFY2(usage.contains(QStringLiteral("--export-pdf")), qPrintable(usage));
+        QVERIFY2(usage.contains(QStringLiteral("--export-pdf [--raster]")), qPrintable(usage));
         QVERIFY2(usage.contains(QStringLiteral("4  已导出，但批注包已损坏")), qPrintable(usage));
     }
 
@@ -324,6 +355,15 @@ private slots:
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(QStringLiteral("导出失败：写入 ")) && run.err.contains(qt_error_string(EFBIG)),
                  qPrintable(run.err));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+        // The PDF that keeps the original is written by qpdf: the same.
+        constexpr qint64 kTinyLimit = 2 * 1024;
+        const Run kept = runLectern({QStringLiteral("--export-pdf"), pdf, folder + QStringLiteral("/kept.pdf")},
+                                    kTinyLimit);
+        QCOMPARE(kept.code, 1);
+        QVERIFY2(kept.err.contains(QStringLiteral("导出失败：写入 ")) && kept.err.contains(qt_error_string(EFBIG)),
+                 qPrintable(kept.err));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };

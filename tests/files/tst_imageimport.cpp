@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDropEvent>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QMimeData>
 #include <QPainter>
@@ -19,6 +20,11 @@
 #include <QtTest>
 
 #include <zlib.h>
+
+#include <cstdio>
+#include <jpeglib.h>
+
+#include <vector>
 
 namespace {
 
@@ -108,6 +114,54 @@ QByteArray progressiveJpegClaiming(int width, int height)
         return QByteArray();
     qToBigEndian(quint16(height), jpeg.data() + frame + 5);
     qToBigEndian(quint16(width), jpeg.data() + frame + 7);
+    return jpeg;
+}
+
+// A CMYK JPEG as scanners and Photoshop write it: an Adobe marker and the
+// ink values stored inverted. Left half red, right half blue.
+QByteArray adobeCmykJpeg(int width, int height)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<unsigned char> row(size_t(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        const bool red = x < width / 2; // C M Y K = 0 1 1 0, or 1 1 0 0
+        const unsigned char cmyk[4] = {red ? uchar(0) : uchar(1), 1, red ? uchar(1) : uchar(0), 0};
+        for (int c = 0; c < 4; ++c)
+            row[size_t(x) * 4 + size_t(c)] = uchar(255 - 255 * cmyk[c]);
+    }
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray jpeg(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    free(buffer);
+    return jpeg;
+}
+
+QByteArray jpegOf(const QImage &image, bool progressive)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
     return jpeg;
 }
 
@@ -231,6 +285,85 @@ private slots:
             for (int y = back.height() / 4; y < back.height(); y += back.height() / 2)
                 QVERIFY(near(back.pixel(x, y), stored.pixel(source(x, y))));
         }
+    }
+
+    // A JPEG goes into its wrapper byte for byte (grey, colour, CMYK from
+    // a scanner, progressive, turned by its orientation tag) and shows as
+    // an image viewer shows it; one over the pixel cap is scaled and stays
+    // JPEG; one whose markers lie takes the lossless way.
+    void jpegKeepsItsBytes_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<QSize>("page"); // pixels, upright
+        // Renderers turn CMYK into RGB each their own way: only the hue
+        // is the same (an ignored Adobe inversion would change it).
+        QTest::addColumn<bool>("hueOnly");
+        QImage colour = quarters(320, 200);
+        colour.fill(Qt::white);
+        QPainter(&colour).drawImage(0, 0, quarters(320, 200));
+        QTest::newRow("turned by its tag") << jpegWithExif(colour, orientationTiff(6)) << true
+                                           << QByteArray("/ColorSpace /DeviceRGB") << QSize(200, 320) << false;
+        QTest::newRow("grey") << jpegOf(colour.convertToFormat(QImage::Format_Grayscale8), false) << true
+                              << QByteArray("/ColorSpace /DeviceGray") << QSize(320, 200) << false;
+        QTest::newRow("progressive") << jpegOf(colour, true) << true << QByteArray("/ColorSpace /DeviceRGB")
+                                     << QSize(320, 200) << false;
+        QTest::newRow("scanner cmyk") << adobeCmykJpeg(96, 64) << true
+                                      << QByteArray("/ColorSpace /DeviceCMYK /BitsPerComponent 8 /Filter /DCTDecode "
+                                                    "/Decode [1 0 1 0 1 0 1 0]")
+                                      << QSize(96, 64) << true;
+        QImage big(4000, 3100, QImage::Format_RGB32);
+        big.fill(QColor(20, 20, 220));
+        QTest::newRow("over the pixel cap") << jpegOf(big, false) << false << QByteArray("/Filter /DCTDecode")
+                                            << QSize(3934, 3049) << false;
+        // The frame claims twice the rows its data holds.
+        QByteArray lying = jpegOf(colour, false);
+        const qsizetype frame = lying.indexOf("\xFF\xC0");
+        qToBigEndian(quint16(400), lying.data() + frame + 5);
+        QTest::newRow("markers that lie") << lying << false << QByteArray("/Filter /FlateDecode") << QSize(320, 400) << false;
+    }
+    void jpegKeepsItsBytes()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(bool, kept);
+        QFETCH(QByteArray, keys);
+        QFETCH(QSize, page);
+        QFETCH(bool, hueOnly);
+        const auto alike = [hueOnly](const QColor &a, const QColor &b) {
+            if (!hueOnly)
+                return near(a.rgb(), b.rgb());
+            const int turn = qAbs(a.hsvHue() - b.hsvHue());
+            return a.hsvSaturation() > 100 && b.hsvSaturation() > 100 && qMin(turn, 360 - turn) < 20;
+        };
+        const QString picture = write(QStringLiteral("photo %1.jpg").arg(QTest::currentDataTag()), jpeg);
+        QSizeF pagePt;
+        const QImage back = roundTrip(picture, &pagePt);
+        QCOMPARE(pagePt, QSizeF(page) * 0.75);
+        QFile wrapper(picture + QStringLiteral(".pdf"));
+        QVERIFY(wrapper.open(QIODevice::ReadOnly));
+        const QByteArray pdf = wrapper.readAll();
+        QCOMPARE(pdf.contains(jpeg), kept);
+        if (kept)
+            QVERIFY(pdf.size() <= jpeg.size() + 2048);
+        QVERIFY2(pdf.contains(keys), pdf.left(600).constData());
+
+        // As the image reader shows it, upright.
+        QImageReader reader(picture);
+        reader.setAutoTransform(true);
+        if (!kept)
+            reader.setScaledSize(page);
+        const QImage shown = reader.read().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), page);
+        QCOMPARE(back.size(), page);
+        for (const QPoint &at : {QPoint(page.width() / 4, page.height() / 4), QPoint(page.width() * 3 / 4, page.height() / 4),
+                                 QPoint(page.width() / 4, page.height() * 3 / 4),
+                                 QPoint(page.width() * 3 / 4, page.height() * 3 / 4)})
+            QVERIFY2(alike(back.pixelColor(at), shown.pixelColor(at)),
+                     qPrintable(QStringLiteral("at %1,%2: %3, not %4")
+                                    .arg(at.x())
+                                    .arg(at.y())
+                                    .arg(QColor(back.pixel(at)).name(), QColor(shown.pixel(at)).name())));
     }
 
     void animatedGifShowsItsFirstFrame()

@@ -178,6 +178,11 @@ private slots:
         QCOMPARE(rowBody(control<QPushButton>("openLogDirButton"))->text(), QStringLiteral("已关闭（不写入任何日志）"));
 
         show(SettingsPage::Files);
+        QCOMPARE(control<SettingsSelect>("pdfExportModeSelect")->currentIndex(), 0);
+        pick(control<SettingsSelect>("pdfExportModeSelect"), 1);
+        QCOMPARE(pdfExportMode(), 1);
+        pick(control<SettingsSelect>("pdfExportModeSelect"), 0);
+        QCOMPARE(pdfExportMode(), 0);
         const QString folder = QDir::tempPath() + QStringLiteral("/lessons");
         QDir().mkpath(folder);
         TestUtil::onNextModal<QFileDialog>([folder](QFileDialog *d) { TestUtil::chooseFile(d, folder); });
