@@ -16,6 +16,7 @@
 #include "app/usage.h"
 #include "files/wordconvert.h"
 #include "files/workingcopy.h"
+#include "platform/fileassoc.h"
 #include "platform/startupenv.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
@@ -142,6 +143,9 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
     appendRuntimeList(QCoreApplication::applicationDirPath() + QStringLiteral("/runtime.txt"));
     QCoreApplication::setApplicationName(QStringLiteral("Lectern"));
     QApplication::setWindowIcon(appIcon());
+    // Wayland desktops find the window's menu entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(systemDesktopEntry().isEmpty() ? QStringLiteral("lectern")
+                                                                       : QStringLiteral("io.github.lectern.Lectern"));
     installCrashHandler();
     recordOperation("startup", QStringLiteral(LECTERN_VERSION));
 
