@@ -18,7 +18,7 @@
 
 namespace {
 
-const QColor kFill(30, 110, 190);
+constexpr QRgb kFill = qRgb(30, 110, 190);
 
 QImage grabViewport(PdfCanvas *canvas)
 {
@@ -179,7 +179,7 @@ int runTileClipSelfTest(const QString &folder)
             for (int y = area.top(); y <= area.bottom(); ++y) {
                 const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
                 for (int x = area.left(); x <= area.right(); ++x) {
-                    if (channelDistance(line[x], kFill.rgb()) > 12 && !covered(above, QPointF(x, y) / ratio))
+                    if (channelDistance(line[x], kFill) > 12 && !covered(above, QPointF(x, y) / ratio))
                         ++bad;
                 }
             }
@@ -255,7 +255,7 @@ int runScrollSelfTest(const QString &folder)
                 if (covered(above, QPointF(x, y)))
                     continue;
                 ++total;
-                good += channelDistance(pixelAt(image, QPointF(x, y)), kFill.rgb()) <= 12 ? 1 : 0;
+                good += channelDistance(pixelAt(image, QPointF(x, y)), kFill) <= 12 ? 1 : 0;
             }
         }
         painted = total > 0 ? double(good) / total : 0;

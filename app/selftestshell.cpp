@@ -28,8 +28,9 @@
 
 namespace {
 
-const QColor kFill(240, 240, 232);
-const QString kLongName = QStringLiteral("第十二课 二次函数的图像与性质（复习课，含课堂练习与参考答案）.pdf");
+constexpr QRgb kFill = qRgb(240, 240, 232);
+// A long name, so the dialogs must wrap or widen for it.
+QString longName() { return QStringLiteral("第十二课 二次函数的图像与性质（复习课，含课堂练习与参考答案）.pdf"); }
 
 QRect globalRect(const QWidget *widget)
 {
@@ -158,9 +159,9 @@ int runDialogSelfTest()
     SelfTestReport report(QStringLiteral("dialog"));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     std::vector<std::pair<QString, std::unique_ptr<QDialog>>> dialogs;
-    dialogs.emplace_back(QStringLiteral("密码（首次）"), std::make_unique<PasswordDialog>(kLongName, false));
-    dialogs.emplace_back(QStringLiteral("密码（重试）"), std::make_unique<PasswordDialog>(kLongName, true));
-    dialogs.emplace_back(QStringLiteral("Word 文档的打开方式"), std::make_unique<WordQuestion>(kLongName));
+    dialogs.emplace_back(QStringLiteral("密码（首次）"), std::make_unique<PasswordDialog>(longName(), false));
+    dialogs.emplace_back(QStringLiteral("密码（重试）"), std::make_unique<PasswordDialog>(longName(), true));
+    dialogs.emplace_back(QStringLiteral("Word 文档的打开方式"), std::make_unique<WordQuestion>(longName()));
     auto progress = std::make_unique<ExportProgress>(nullptr, 40);
     progress->progress(17, 40);
     dialogs.emplace_back(QStringLiteral("导出进度"), std::move(progress));
