@@ -6,14 +6,17 @@
 #include "app/selftestimage.h"
 #include "app/selftestdocx.h"
 #include "app/selftestsmoke.h"
+#include "app/selftestrunner.h"
 #include "app/singleinstance.h"
 #include "app/startuplog.h"
+#include "ui/appicon.h"
 #include "ui/theme.h"
 #include "app/themecheck.h"
 #include "probe/touchprobewindow.h"
 #include "app/usage.h"
 #include "files/wordconvert.h"
 #include "files/workingcopy.h"
+#include "platform/fileassoc.h"
 #include "platform/startupenv.h"
 #include "system/crashreport.h"
 #include "system/diaglog.h"
@@ -86,6 +89,10 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
         return runThemeSelfTest();
     if (name == QLatin1String("--help"))
         return printUsage();
+    if (name == QLatin1String("--version"))
+        return printVersion();
+    if (const int code = runAreaSelfTest(name, argument); code >= 0)
+        return code;
     if (extraSwitches) {
         if (const int code = extraSwitches(name, argument, secondArgument); code >= 0)
             return code;
@@ -111,6 +118,23 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
         return kSystemTooOldExit;
     }
 
+    // --help, --version and a mistyped switch answer without a display: a
+    // technician asks over ssh. Qt's own options are still in this list.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine early = parseCommandLine(rawArguments);
+    if (!early.error.isEmpty())
+        return printUsageError(early.error);
+    if (early.devSwitch == QLatin1String("--help"))
+        return printUsage();
+    if (early.devSwitch == QLatin1String("--version"))
+        return printVersion();
+    // The exports never show a window; without a display they still run.
+    if (early.devSwitch.startsWith(QLatin1String("--export-")) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+        && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     // Every pointer sample must reach the canvas for smooth strokes.
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     QApplication app(argc, argv);
@@ -118,6 +142,10 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
 
     appendRuntimeList(QCoreApplication::applicationDirPath() + QStringLiteral("/runtime.txt"));
     QCoreApplication::setApplicationName(QStringLiteral("Lectern"));
+    QApplication::setWindowIcon(appIcon());
+    // Wayland desktops find the window's menu entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(systemDesktopEntry().isEmpty() ? QStringLiteral("lectern")
+                                                                       : QStringLiteral("io.github.lectern.Lectern"));
     installCrashHandler();
     recordOperation("startup", QStringLiteral(LECTERN_VERSION));
 
@@ -131,6 +159,10 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
     logStartupLines(arguments);
 
     const CommandLine commandLine = parseCommandLine(arguments);
+    if (!commandLine.error.isEmpty())
+        return printUsageError(commandLine.error);
+    for (const QString &notice : commandLine.notices)
+        qWarning("%s", qPrintable(notice));
     if (!commandLine.devSwitch.isEmpty()) {
         attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,

@@ -331,8 +331,14 @@ void SettingsPage::onRegistered(bool ok, const QString &error)
         QMessageBox::warning(this, QStringLiteral("设置失败"), error);
         return;
     }
+    // A system-wide install has registered the program for every user already.
+    const QString systemEntry = systemDesktopEntry();
     QMessageBox box(QMessageBox::Information, QStringLiteral("已注册为打开方式"),
-                    QStringLiteral("已把本程序注册为 PDF、批注包 (.dpz)、Word 文档 (.docx/.doc) 以及演示文稿 (.pptx/.ppt/.odp 等) 的打开方式。"),
+                    systemEntry.isEmpty()
+                        ? QStringLiteral("已把本程序注册为 PDF、批注包 (.dpz)、Word 文档 (.docx/.doc) 以及演示文稿 (.pptx/.ppt/.odp 等) 的打开方式。")
+                        : QStringLiteral("本程序已随系统安装注册为 PDF、批注包 (.dpz)、Word 文档 (.docx/.doc) 以及演示文稿 (.pptx/.ppt/.odp 等) 的打开方式"
+                                         "（%1），不必再为本用户注册。")
+                              .arg(systemEntry),
                     QMessageBox::NoButton, this);
     // Only a page that sets a default per file type earns the button.
     const bool settingsPage = hasDefaultAppsSettings();

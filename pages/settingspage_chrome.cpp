@@ -1,5 +1,6 @@
 #include "pages/settingspage_chrome.h"
 
+#include "ui/appicon.h"
 #include "ui/theme.h"
 #include "ui/uimetrics.h"
 
@@ -138,19 +139,11 @@ QSize AppBadge::sizeHint() const
 
 void AppBadge::paintEvent(QPaintEvent *)
 {
-    // No icon resource ships yet: the badge is the program's sheet-and-pen mark.
-    const Theme &colors = theme();
+    // The program's own icon, picked from its rendered sizes for this
+    // screen's pixel ratio so it stays sharp.
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(rect()).adjusted(1, 1, -1, -1);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colors.accent);
-    painter.drawRoundedRect(box, box.width() * 0.24, box.height() * 0.24);
-    const double inset = box.width() * 0.2;
-    const QRectF inner = box.adjusted(inset, inset, -inset, -inset);
-    paintGlyph(painter, Glyph::Document, inner, colors.onAccent, box.width() / 22.0);
-    paintGlyph(painter, Glyph::PenStroke, inner.adjusted(inner.width() * 0.35, inner.height() * 0.35, 0, 0),
-               colors.onAccent, box.width() / 22.0);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    appIcon().paint(&painter, rect());
 }
 
 FadeThrough::FadeThrough(QWidget *parent)

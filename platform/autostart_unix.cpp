@@ -70,6 +70,7 @@ bool setAutoStart(bool on, QString *error)
                                             "Type=Application\n"
                                             "Name=青简批注\n"
                                             "Exec=%1\n"
+                                            "Icon=lectern\n"
                                             "Terminal=false\n"
                                             "X-GNOME-Autostart-enabled=true\n"
                                             "%2=Lectern\n")

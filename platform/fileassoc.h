@@ -15,6 +15,12 @@ enum class ForeignFiles { Keep, Replace };
 // names that the program did not write are left alone and registering fails.
 // Registering again with nothing changed writes nothing.
 bool registerFileAssociations(QString *error = nullptr, ForeignFiles foreign = ForeignFiles::Keep);
+// The desktop entry a system-wide install (the Debian package) put in the
+// system's data folders ($XDG_DATA_DIRS), or empty. While it is there the
+// program is already an open-with candidate for every user: registering
+// writes no entry of its own and removes one it wrote earlier, so the menu
+// never shows the program twice.
+QString systemDesktopEntry();
 // Removes exactly what registering wrote (files written by others stay).
 bool unregisterFileAssociations(QString *error = nullptr);
 // The integration files present that the program did not write.

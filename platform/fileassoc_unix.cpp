@@ -114,11 +114,17 @@ bool removeFile(const QString &path, QString *error, const QString &failure)
 namespace {
 
 const char kEntryName[] = "lectern.desktop";
+// What the package installs below /usr/share (one name, the AppStream id).
+const char kSystemEntryName[] = "io.github.lectern.Lectern.desktop";
 const char kPackageName[] = "lectern-dpz.xml";
 const char kPackageType[] = "application/x-lectern-dpz";
 constexpr int kToolTimeoutMs = 15000;
 
 QString entryPath() { return Xdg::dataHome() + QStringLiteral("/applications/") + QLatin1String(kEntryName); }
+// The icon the entries name, for a copy that was not installed: the
+// largest size rendered into the program's resources at build time.
+QString iconPath() { return Xdg::dataHome() + QStringLiteral("/icons/hicolor/256x256/apps/lectern.png"); }
+const char kIconResource[] = ":/icons/256x256/apps/lectern.png";
 QString packagePath() { return Xdg::dataHome() + QStringLiteral("/mime/packages/") + QLatin1String(kPackageName); }
 
 // The office types the program converts: Word, presentations, other text.
@@ -152,6 +158,7 @@ QByteArray desktopEntry(const QString &program)
                "Name=青简批注\n"
                "Comment=大屏 PDF 查看与批注工具\n"
                "Exec=%1 %f\n"
+               "Icon=lectern\n"
                "Terminal=false\n"
                "MimeType=application/pdf;%2;%4\n"
                "Categories=Office;Viewer;\n"
@@ -183,6 +190,8 @@ QByteArray readAll(const QString &path)
 bool isOurs(const QString &path)
 {
     const QByteArray content = readAll(path);
+    if (path.endsWith(QLatin1String(".png")))
+        return content == readAll(QLatin1String(kIconResource));
     return path.endsWith(QLatin1String(".xml")) ? content.contains("X-Lectern-Owner")
                                                 : Xdg::isOurEntry(content);
 }
@@ -215,8 +224,26 @@ void refreshDatabases(bool force)
 
 } // namespace
 
+QString systemDesktopEntry()
+{
+    QString folders = QString::fromLocal8Bit(qgetenv("XDG_DATA_DIRS"));
+    if (folders.isEmpty())
+        folders = QStringLiteral("/usr/local/share:/usr/share");
+    const QString own = QDir::cleanPath(Xdg::dataHome());
+    for (const QString &folder : folders.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (!QDir::isAbsolutePath(folder) || QDir::cleanPath(folder) == own)
+            continue;
+        const QString path = QDir::cleanPath(folder) + QStringLiteral("/applications/") + QLatin1String(kSystemEntryName);
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return QString();
+}
+
 QStringList foreignAssociationFiles()
 {
+    if (!systemDesktopEntry().isEmpty())
+        return {};
     QStringList foreign;
     for (const QString &path : {entryPath(), packagePath()}) {
         if (QFileInfo::exists(path) && !isOurs(path))
@@ -290,6 +317,8 @@ bool registerFileAssociations(QString *error, ForeignFiles foreign)
             *error = QStringLiteral("无法获取程序路径");
         return false;
     }
+    if (!systemDesktopEntry().isEmpty())
+        return unregisterFileAssociations(error);
     if (foreign == ForeignFiles::Keep) {
         const QStringList others = foreignAssociationFiles();
         if (!others.isEmpty()) {
@@ -306,8 +335,11 @@ bool registerFileAssociations(QString *error, ForeignFiles foreign)
     };
     bool packageChanged = false;
     bool entryChanged = false;
+    bool iconChanged = false;
+    const QByteArray icon = readAll(QLatin1String(kIconResource));
     if (!Xdg::writeIfDifferent(packagePath(), mimePackage(), &packageChanged, error, failure(packagePath()))
-        || !Xdg::writeIfDifferent(entryPath(), desktopEntry(program), &entryChanged, error, failure(entryPath())))
+        || !Xdg::writeIfDifferent(entryPath(), desktopEntry(program), &entryChanged, error, failure(entryPath()))
+        || (!icon.isEmpty() && !Xdg::writeIfDifferent(iconPath(), icon, &iconChanged, error, failure(iconPath()))))
         return false;
     refreshDatabases(packageChanged || entryChanged);
     if (!checkKeptDefaults(kept, error)) {
@@ -323,7 +355,7 @@ bool registerFileAssociations(QString *error, ForeignFiles foreign)
 bool unregisterFileAssociations(QString *error)
 {
     bool removed = false;
-    for (const QString &path : {entryPath(), packagePath()}) {
+    for (const QString &path : {entryPath(), packagePath(), iconPath()}) {
         if (!QFileInfo::exists(path) || !isOurs(path))
             continue;
         if (!Xdg::removeFile(path, error,

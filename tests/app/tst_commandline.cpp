@@ -89,8 +89,16 @@ private slots:
             << QStringLiteral("--bench-open") << QStringLiteral("o.pdf");
         QTest::newRow("case-sensitive") << QStringList{ exe, QStringLiteral("--Bench"), QStringLiteral("a.pdf") }
                                         << QString() << QString();
-        QTest::newRow("whole argument only") << QStringList{ exe, QStringLiteral("--bench=a.pdf") }
-                                             << QString() << QString();
+        QTest::newRow("value after equals") << QStringList{ exe, QStringLiteral("--bench=a=b.pdf") }
+                                            << QStringLiteral("--bench") << QStringLiteral("a=b.pdf");
+        QTest::newRow("optional value after equals") << QStringList{ exe, QStringLiteral("--selftest-update=2.0") }
+                                                     << QStringLiteral("--selftest-update") << QStringLiteral("2.0");
+        QTest::newRow("optional value is never a switch")
+            << QStringList{ exe, QStringLiteral("--selftest-scroll"), QStringLiteral("--selftest-log") }
+            << QStringLiteral("--selftest-scroll") << temp;
+        QTest::newRow("help beats the other switches")
+            << QStringList{ exe, QStringLiteral("--bench"), QStringLiteral("a.pdf"), QStringLiteral("--help") }
+            << QStringLiteral("--help") << QString();
         QTest::newRow("unknown dash argument") << QStringList{ exe, QStringLiteral("-x") } << QString() << QString();
         QTest::newRow("switch as program name is not a switch") << QStringList{ QStringLiteral("--selftest-ui") }
                                                                 << QString() << QString();
@@ -108,7 +116,7 @@ private slots:
     void everySwitchIsRecognised()
     {
         const QStringList names = developerSwitchNames();
-        QCOMPARE(names.size(), 26);
+        QCOMPARE(names.size(), 28);
         QCOMPARE(names.first(), QStringLiteral("--probe-touch"));
         for (const QString &name : names) {
             // Give every switch two arguments so the required ones run too.
@@ -116,6 +124,59 @@ private slots:
                 { QStringLiteral("lectern"), name, QStringLiteral("x.pdf"), QStringLiteral("y.pdf") });
             QCOMPARE(line.devSwitch, name);
         }
+    }
+
+    void pairTakesOneValueAfterEquals()
+    {
+        const CommandLine line = parseCommandLine({ QStringLiteral("lectern"), QStringLiteral("--export-pdf=第1课.dpz"),
+                                                    QStringLiteral("out.pdf"), QStringLiteral("b.pdf") });
+        QCOMPARE(line.devSwitch, QStringLiteral("--export-pdf"));
+        QCOMPARE(line.switchArgument, QStringLiteral("第1课.dpz"));
+        QCOMPARE(line.secondArgument, QStringLiteral("out.pdf"));
+        // Switch values are not files to open.
+        QCOMPARE(line.files, QStringList{ QStringLiteral("b.pdf") });
+    }
+
+    void doubleDashEndsTheSwitches()
+    {
+        const CommandLine line = parseCommandLine(
+            { QStringLiteral("lectern"), QStringLiteral("--"), QStringLiteral("--help.pdf"), QStringLiteral("-x.pdf") });
+        QCOMPARE(line.devSwitch, QString());
+        QVERIFY(line.error.isEmpty());
+        QCOMPARE(line.files, QStringList({ QStringLiteral("--help.pdf"), QStringLiteral("-x.pdf") }));
+    }
+
+    void mistakesAreNamed_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unknown") << QStringList{ QStringLiteral("--frobnicate"), QStringLiteral("a.pdf") }
+                                 << QStringLiteral("未知选项 --frobnicate");
+        QTest::newRow("unknown with value") << QStringList{ QStringLiteral("--zoom=2") } << QStringLiteral("未知选项 --zoom");
+        QTest::newRow("wrong case") << QStringList{ QStringLiteral("--Help") } << QStringLiteral("未知选项 --Help");
+        QTest::newRow("value on a plain switch") << QStringList{ QStringLiteral("--version=2") }
+                                                 << QStringLiteral("--version 不带参数");
+        // Qt's and the session manager's options are theirs, single dash or double.
+        QTest::newRow("qt options") << QStringList{ QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                                                    QStringLiteral("--style=fusion"), QStringLiteral("-session"),
+                                                    QStringLiteral("x") }
+                                    << QString();
+    }
+    void mistakesAreNamed()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        args.prepend(QStringLiteral("lectern"));
+        const CommandLine line = parseCommandLine(args);
+        QCOMPARE(line.error, error);
+    }
+
+    void missingArgumentIsANotice()
+    {
+        const CommandLine line = parseCommandLine({ QStringLiteral("lectern"), QStringLiteral("a.pdf"), QStringLiteral("--bench") });
+        QVERIFY(line.error.isEmpty());
+        QCOMPARE(line.notices, QStringList{ QStringLiteral("--bench 缺少参数，已忽略") });
+        QCOMPARE(line.files, QStringList{ QStringLiteral("a.pdf") });
     }
 };
 

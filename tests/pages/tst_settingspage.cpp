@@ -127,6 +127,22 @@ private slots:
         QCOMPARE(page()->currentCategory(), int(SettingsPage::Debug));
     }
 
+    // The identity card shows the program's own icon: green tile, pale slips.
+    void badgeIsTheProgramIcon()
+    {
+        show(SettingsPage::About);
+        AppBadge *badge = page()->findChild<AppBadge *>();
+        QVERIFY(badge && badge->isVisible());
+        const QImage image = badge->grab().toImage();
+        const QSize size = image.size();
+        const auto near = [&](double x, double y, QColor want) {
+            const QColor have = image.pixelColor(int(size.width() * x), int(size.height() * y));
+            return qAbs(have.red() - want.red()) + qAbs(have.green() - want.green()) + qAbs(have.blue() - want.blue()) < 90;
+        };
+        QVERIFY(near(0.12, 0.5, QColor(0x1a, 0x88, 0x6a)));
+        QVERIFY(near(0.5, 0.24, QColor(0xfb, 0xf6, 0xe6)));
+    }
+
     void controlsWriteAndReachTheCanvases()
     {
         QSignalSpy themeSpy(page(), &SettingsPage::themeChanged);

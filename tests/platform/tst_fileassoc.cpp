@@ -92,8 +92,15 @@ private slots:
         QVERIFY(!QFileInfo::exists(Xdg::configHome() + QStringLiteral("/mimeapps.list")));
         QVERIFY(!QFileInfo::exists(data() + QStringLiteral("/applications/mimeapps.list")));
 
+        // The entry names the program's icon, which a copy that was not
+        // installed brings along into the user's icon theme.
+        QCOMPARE(Xdg::entryValue(content, QStringLiteral("Icon")), QStringLiteral("lectern"));
+        const QImage icon(data() + QStringLiteral("/icons/hicolor/256x256/apps/lectern.png"));
+        QCOMPARE(icon.size(), QSize(256, 256));
+
         QVERIFY(unregisterFileAssociations(&error));
         QVERIFY(!QFileInfo::exists(entry()));
+        QVERIFY(!QFileInfo::exists(data() + QStringLiteral("/icons/hicolor/256x256/apps/lectern.png")));
         QVERIFY(!QFileInfo::exists(data() + QStringLiteral("/mime/packages/lectern-dpz.xml")));
         QVERIFY(!read(data() + QStringLiteral("/mime/globs2")).contains("lectern"));
     }
@@ -209,6 +216,31 @@ private slots:
                  QByteArray("[Added Associations]\ntext/plain=vim.desktop;\n\n[Default Applications]\n"
                             "image/png=viewer.desktop;\napplication/pdf=otherpdf.desktop;gone.desktop;\n"
                             "application/msword=writer.desktop;\n\n[Removed Associations]\n"));
+    }
+
+    // The package installed the program for every user: registering adds no
+    // second menu entry and takes back the one it wrote before.
+    void systemInstallIsNotRegisteredTwice()
+    {
+        QVERIFY(registerFileAssociations());
+        QVERIFY(QFileInfo::exists(entry()));
+        QTemporaryDir system;
+        const QString installed = system.filePath(QStringLiteral("applications/io.github.lectern.Lectern.desktop"));
+        write(installed, "[Desktop Entry]\nType=Application\nName=青简批注\nExec=lectern %f\n");
+        const QByteArray kept = qgetenv("XDG_DATA_DIRS");
+        qputenv("XDG_DATA_DIRS", system.path().toLocal8Bit() + ":/usr/share");
+        auto restore = qScopeGuard([&] { qputenv("XDG_DATA_DIRS", kept); });
+        QCOMPARE(systemDesktopEntry(), installed);
+        QString error = QStringLiteral("stale");
+        QVERIFY(registerFileAssociations(&error));
+        QVERIFY(error.isEmpty());
+        QVERIFY(!QFileInfo::exists(entry()));
+        QVERIFY(!QFileInfo::exists(data() + QStringLiteral("/mime/packages/lectern-dpz.xml")));
+        // Someone else's file of our name is no concern of a system install.
+        write(entry(), "[Desktop Entry]\nType=Application\nName=Other\nExec=other %f\n");
+        QVERIFY(foreignAssociationFiles().isEmpty());
+        QVERIFY(registerFileAssociations(&error));
+        QVERIFY(read(entry()).contains("Name=Other"));
     }
 
     void foreignEntryIsNotTakenOver()
