@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -74,6 +75,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_tabs, &DocumentTabs::settingsRequested, this, &MainWindow::onSettings);
     connect(m_tabs, &DocumentTabs::homeRequested, this, &MainWindow::showHomePage);
 
+    QElapsedTimer pagesClock;
+    pagesClock.start();
     m_home = new HomePage(m_stack);
     m_settings = new SettingsPage(m_stack);
     m_stack->addWidget(m_home);
@@ -93,6 +96,7 @@ MainWindow::MainWindow(QWidget *parent)
         for (PdfCanvas *canvas : std::as_const(m_canvases))
             canvas->inkToolbar()->setToolbarStyle(style);
     });
+    m_pagesBuildNs = pagesClock.nsecsElapsed();
     // Qt 6.4 has no colour-scheme signal: the desktop's setting and the
     // system's theme change events stand in for it.
     watchDesktopColorScheme(this, [this] { onSystemColorSchemeChanged(); });
@@ -116,7 +120,9 @@ MainWindow::MainWindow(QWidget *parent)
             m_current->fitWidth(true);
     });
 
+    pagesClock.restart();
     showHomePage();
+    m_pagesBuildNs += pagesClock.nsecsElapsed();
 
     m_memTimer = new QTimer(this);
     m_memTimer->setInterval(kMemoryIntervalMs);
