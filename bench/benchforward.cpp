@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>

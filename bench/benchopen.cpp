@@ -21,9 +21,11 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <algorithm>
