@@ -11,8 +11,9 @@ class PdfCanvas;
 
 // Shared by the open and forward benchmarks.
 
-// Runs the event loop until the window's current canvas has painted a tile
-// of its own; false after timeoutMs.
+// Runs the event loop until the window has sent out a frame with its
+// current canvas in front and the canvas has rendered a tile of its own
+// (the first page on screen); false after timeoutMs.
 bool waitForFirstTile(MainWindow &window, int timeoutMs);
 // Page 1 as the canvas shows it, in device pixels.
 QSize firstPageDeviceSize(const PdfCanvas &canvas);
