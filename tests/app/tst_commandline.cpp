@@ -116,7 +116,7 @@ private slots:
     void everySwitchIsRecognised()
     {
         const QStringList names = developerSwitchNames();
-        QCOMPARE(names.size(), 28);
+        QCOMPARE(names.size(), 29);
         QCOMPARE(names.first(), QStringLiteral("--probe-touch"));
         for (const QString &name : names) {
             // Give every switch two arguments so the required ones run too.
