@@ -74,7 +74,8 @@ public:
     DocumentTabs *tabStrip() const { return m_tabs; }
     ZoomBar *zoomBar() const { return m_zoomBar; }
     HomePage *homePage() const { return m_home; }
-    SettingsPage *settingsPage() const { return m_settings; }
+    // Built on first use.
+    SettingsPage *settingsPage();
     QStackedWidget *pageStack() const { return m_stack; }
     bool homeShowing() const { return m_homeShowing; }
     bool settingsShowing() const { return m_settingsShowing; }
