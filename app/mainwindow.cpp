@@ -77,7 +77,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     QElapsedTimer pagesClock;
     pagesClock.start();
-    m_home = new HomePage(m_stack);
+    m_home = new HomePage(m_stack, HomePage::RecentList::WhenShown);
     m_stack->addWidget(m_home);
     connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
     connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
