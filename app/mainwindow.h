@@ -95,15 +95,11 @@ public:
     void requestZoom(double zoom);
 
     // Where start-up time went, for the open benchmark: the pages built in
-    // the constructor, and the last open's canvas and PDF load (ns), and
-    // when its first tile was rendered (steady clock, -1 before) and in how
-    // many ms.
+    // the constructor, and the last open's canvas and PDF load (ns).
     struct OpenSteps
     {
         qint64 canvasNs = 0;
         qint64 loadNs = 0;
-        qint64 firstTileAtNs = -1;
-        qint64 firstTileMs = -1;
     };
     qint64 pagesBuildNs() const { return m_pagesBuildNs; }
     OpenSteps lastOpenSteps() const { return m_lastOpenSteps; }

@@ -6,7 +6,6 @@
 #include "app/officeopen.h"
 #include "app/passworddialog.h"
 #include "app/sourceguard.h"
-#include "app/startup.h"
 #include "ui/uimetrics.h"
 #include "app/wordconversion.h"
 #include "app/wordquestion.h"
@@ -282,14 +281,6 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     wireCanvas(canvas);
     // Before the canvas reads the PDF: the guard holds the very file read.
     m_guard->track(canvas, path, fingerprint, doc.pdfPath, doc.packagePath);
-    m_lastOpenSteps = OpenSteps();
-    connect(
-        canvas, &PdfCanvas::renderMeasured, this,
-        [this](qlonglong ms) {
-            m_lastOpenSteps.firstTileAtNs = steadyClockNs();
-            m_lastOpenSteps.firstTileMs = ms;
-        },
-        Qt::SingleShotConnection);
     m_lastOpenSteps.canvasNs = steps.nsecsElapsed();
     steps.restart();
     QString error;

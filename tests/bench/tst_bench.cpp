@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(code, 0);
         QCOMPARE(values.value(QStringLiteral("pages")).toInt(), 2);
         for (const char *key : {"application_ms", "theme_ms", "window_ms", "pages_ms", "canvas_ms", "pdf_load_ms",
-                                "first_tile_render_ms", "raw_application_ms", "raw_load_ms", "raw_page_ms"})
+                                "first_frame_ms", "raw_application_ms", "raw_load_ms", "raw_page_ms"})
             QVERIFY2(values.value(QString::fromLatin1(key)).toDouble() >= 0 && isNumber(values.value(QString::fromLatin1(key))),
                      key);
         const double total = values.value(QStringLiteral("main_to_first_paint_ms")).toDouble();
