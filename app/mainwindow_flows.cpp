@@ -1,6 +1,8 @@
 // The document flows of the main window: open, save, save as and close.
 #include "app/mainwindow.h"
 
+#include "app/boardchooser.h"
+#include "app/commandline.h"
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
 #include "app/officeopen.h"
@@ -132,6 +134,15 @@ int MainWindow::findOpen(const QString &path, Kind kind) const
 
 void MainWindow::openPath(const QString &path)
 {
+    // A forwarded "--new-board" arrives in place of a path.
+    QString boardKind;
+    if (isNewBoardRequest(path, &boardKind)) {
+        BoardStyle style = rememberedBoardStyle();
+        if (!boardKind.isEmpty())
+            boardKindFromName(boardKind, &style.kind);
+        newBoard(style);
+        return;
+    }
     if (m_exporting > 0) {
         deferUntilExported([this, path] { openPath(path); });
         statusBar()->showMessage(QStringLiteral("导出完成后打开 %1").arg(QFileInfo(path).fileName()));
@@ -463,6 +474,7 @@ bool MainWindow::save(int index)
     logInfo(logSave(), QStringLiteral("保存批注包 %1：批注 %2 条").arg(name).arg(canvas->strokeCount()));
     m_docs[index].damagedPackage = false;
     m_docs[index].restoredInk = false;
+    notePagesSaved(index, target);
     markClean(index);
     m_writer->savedToPackage(canvas, target);
     m_guard->retarget(canvas, target, sourceFingerprint(target));
@@ -540,6 +552,8 @@ void MainWindow::removeDocument(int index)
     m_writer->flush(closed);
     m_writer->untrack(closed);
     m_guard->untrack(closed);
+    // Saved or discarded: the pages made here go with the tab.
+    dropPageRecord(index);
 
     const bool pageInFront = m_homeShowing || m_settingsShowing;
     const bool wasCurrent = closed == m_current;
@@ -595,5 +609,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // Every document the teacher kept has its newest ink in its working copy.
     for (PdfCanvas *canvas : std::as_const(m_canvases))
         m_writer->flush(canvas);
+    for (int i = 0; i < m_docs.size(); ++i)
+        dropPageRecord(i);
     event->accept();
 }
