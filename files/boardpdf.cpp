@@ -87,7 +87,9 @@ QByteArray rgb(const QColor &c)
     return num(c.redF()) + ' ' + num(c.greenF()) + ' ' + num(c.blueF());
 }
 
-QByteArray pageContent(const BoardStyle &style, const QSizeF &size)
+} // namespace
+
+QByteArray boardPageContent(const BoardStyle &style, const QSizeF &size)
 {
     QByteArray s;
     // Points from the top left, as the rules are given.
@@ -106,8 +108,6 @@ QByteArray pageContent(const BoardStyle &style, const QSizeF &size)
     s += "Q\n";
     return s;
 }
-
-} // namespace
 
 QList<BoardKind> boardKinds()
 {
@@ -263,7 +263,7 @@ QList<QRectF> boardBands(const BoardStyle &style, const QSizeF &size)
 QByteArray boardPdfBytes(const BoardStyle &style, const QSizeF &size, int pages)
 {
     pages = std::max(pages, 1);
-    const QByteArray content = pageContent(style, size);
+    const QByteArray content = boardPageContent(style, size);
     QByteArray pdf("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     QList<qsizetype> offsets;
     const auto object = [&](int number, const QByteArray &body) {

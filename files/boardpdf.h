@@ -55,6 +55,8 @@ QList<BoardRule> boardRules(const BoardStyle &style, const QSizeF &size);
 // A band filled behind a ruling (the pinyin grid's middle band).
 QList<QRectF> boardBands(const BoardStyle &style, const QSizeF &size);
 
+// The content stream of one page: background, bands and ruling.
+QByteArray boardPageContent(const BoardStyle &style, const QSizeF &size);
 // The bytes of a PDF of pages pages of size, each with style's ruling.
 QByteArray boardPdfBytes(const BoardStyle &style, const QSizeF &size, int pages);
 // Writes those bytes to path atomically. False with a Chinese message.

@@ -2,6 +2,8 @@
 // leaves it.
 #include "files/pageinsert.h"
 
+#include "files/pageappend.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -90,6 +92,17 @@ bool build(const PageInsertRequest &request, std::shared_ptr<Buffer> *out, QStri
 
 bool insertBlankPage(const PageInsertRequest &request, QString *error)
 {
+    QString appendError;
+    switch (appendBlankPage(request, &appendError)) {
+    case AppendOutcome::Written:
+        return true;
+    case AppendOutcome::Failed:
+        if (error)
+            *error = appendError;
+        return false;
+    case AppendOutcome::NotSuitable:
+        break;
+    }
     std::shared_ptr<Buffer> bytes;
     QString reason;
     bool built = false;

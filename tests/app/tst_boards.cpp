@@ -11,6 +11,7 @@
 #include "canvas/pdfcanvas.h"
 #include "files/boardstore.h"
 #include "files/package.h"
+#include "files/pageinsert.h"
 #include "files/workingcopy.h"
 #include "ink/annotationjson.h"
 #include "modalhelpers.h"
@@ -80,6 +81,19 @@ QProcessEnvironment programEnvironment(const QString &log)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("LECTERN_LOG"), log);
     return env;
+}
+
+// qpdf's own verdict on a file ("" when it has none to give).
+QString qpdfProblems(const QStringList &arguments)
+{
+    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    if (qpdf.isEmpty())
+        return QString();
+    QProcess check;
+    check.start(qpdf, arguments);
+    if (!check.waitForFinished(kProcessWaitMs))
+        return QStringLiteral("qpdf did not finish");
+    return check.exitCode() == 0 ? QString() : QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
 }
 
 QString readText(const QString &path)
@@ -268,6 +282,80 @@ private slots:
         QCOMPARE(inkRedsByPage(canvas->ink(), 3), (QList<int>{ 0, 40, 80 }));
         QCOMPARE(strokeCount(canvas->ink()), 9);
         window.workingCopyWriter()->discard(canvas);
+    }
+
+    // A blank page goes into a plain PDF, one whose cross-references are
+    // streams (as most big books now), and a locked one: each result is
+    // sound to qpdf, has the page where it was asked for at the size of the
+    // page before it, and the locked one stays locked.
+    void insertedPdfIsSound_data()
+    {
+        QTest::addColumn<QStringList>("prepare");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("plain") << QStringList() << QString();
+        QTest::newRow("xref-streams") << QStringList{ QStringLiteral("--object-streams=generate") } << QString();
+        QTest::newRow("locked") << QStringList{ QStringLiteral("--encrypt"), QStringLiteral("甲乙"), QStringLiteral("owner"),
+                                                QStringLiteral("256"), QStringLiteral("--") }
+                                << QStringLiteral("甲乙");
+    }
+
+    void insertedPdfIsSound()
+    {
+        QFETCH(QStringList, prepare);
+        QFETCH(QString, password);
+        if (QStandardPaths::findExecutable(QStringLiteral("qpdf")).isEmpty())
+            QSKIP("qpdf is not installed");
+        QTemporaryDir dir;
+        const QString plain = dir.filePath(QStringLiteral("plain.pdf"));
+        QVERIFY(TestUtil::writePdf(plain, { QSizeF(595, 842), QSizeF(842, 595), QSizeF(595, 842) }));
+        QString source = plain;
+        if (!prepare.isEmpty()) {
+            source = dir.filePath(QStringLiteral("source.pdf"));
+            QCOMPARE(qpdfProblems(prepare + QStringList{ plain, source }), QString());
+        }
+        PageInsertRequest request;
+        request.sourcePath = source;
+        request.password = password;
+        request.after = 1;
+        request.style = BoardStyle{ BoardKind::Graph, false };
+        request.target = dir.filePath(QStringLiteral("inserted.pdf"));
+        QString error;
+        QVERIFY2(insertBlankPage(request, &error), qPrintable(error));
+        QStringList check{ QStringLiteral("--check") };
+        if (!password.isEmpty())
+            check.append(QStringLiteral("--password=") + password);
+        QCOMPARE(qpdfProblems(check + QStringList{ request.target }), QString());
+        // An open file keeps every original byte; the page is added after them.
+        if (password.isEmpty()) {
+            QFile before(source);
+            QFile after(request.target);
+            QVERIFY(before.open(QIODevice::ReadOnly) && after.open(QIODevice::ReadOnly));
+            QVERIFY(after.readAll().startsWith(before.readAll()));
+        }
+
+        QPdfDocument pdf;
+        if (!password.isEmpty()) {
+            QCOMPARE(pdf.load(request.target), QPdfDocument::Error::IncorrectPassword);
+            pdf.setPassword(password);
+        }
+        QCOMPARE(pdf.load(request.target), QPdfDocument::Error::None);
+        QCOMPARE(pdf.pageCount(), 4);
+        QVERIFY(sameSize(pdf.pagePointSize(2), QSizeF(842, 595)));
+        QVERIFY(sameSize(pdf.pagePointSize(3), QSizeF(595, 842)));
+        // The new page is the ruled one: its centre is on the axes.
+        const QImage page = pdf.render(2, QSize(842, 595));
+        QVERIFY(colourDistance(page.pixelColor(421, 297), QColor(Qt::white)) > 24);
+        // The source is never touched.
+        QPdfDocument original;
+        original.setPassword(password);
+        QCOMPARE(original.load(source), QPdfDocument::Error::None);
+        QCOMPARE(original.pageCount(), 3);
+        // A page that does not exist is refused, and nothing is written.
+        request.after = 3;
+        request.target = dir.filePath(QStringLiteral("never.pdf"));
+        QVERIFY(!insertBlankPage(request, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFile::exists(request.target));
     }
 
     // A board of two pages with ink saves as a package; reopened, it has the
