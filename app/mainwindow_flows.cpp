@@ -119,7 +119,8 @@ int MainWindow::findOpen(const QString &path, Kind kind) const
         if (kind == Kind::Package) {
             compare = doc.packagePath;
         } else {
-            for (const QString &candidate : {doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath}) {
+            // A lesson with pages put in is still the file it came from.
+            for (const QString &candidate : {doc.wordSourcePath, doc.imageSourcePath, doc.record.originPath, doc.pdfPath}) {
                 if (!candidate.isEmpty()) {
                     compare = candidate;
                     break;

@@ -123,3 +123,10 @@ void removePageRecord(const QString &id)
     }
     QFile::remove(recordPath(id));
 }
+
+bool isPageRecordFile(const QString &path)
+{
+    const QString folder = pageRecordFolder();
+    return !folder.isEmpty() && !path.isEmpty()
+        && QDir::cleanPath(QFileInfo(path).absolutePath()) == QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}

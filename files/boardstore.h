@@ -32,5 +32,7 @@ bool writePageRecord(const PageRecord &record, QString *error = nullptr);
 // The records of pages no package holds yet, oldest first. Records of
 // saved pages are removed on the way (a package holds them).
 QList<PageRecord> takeUnsavedPageRecords();
+// Whether path is one of the PDFs kept with the records.
+bool isPageRecordFile(const QString &path);
 // Deletes the record, every PDF of it and their working copies.
 void removePageRecord(const QString &id);
