@@ -11,7 +11,6 @@
 #include <QPdfDocument>
 #include <QPdfPageRenderer>
 #include <QPushButton>
-#include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
