@@ -2,8 +2,6 @@
 // leaves it.
 #include "files/pageinsert.h"
 
-#include "files/pageappend.h"
-
 #include <QFile>
 #include <QSaveFile>
 
@@ -92,17 +90,6 @@ bool build(const PageInsertRequest &request, std::shared_ptr<Buffer> *out, QStri
 
 bool insertBlankPage(const PageInsertRequest &request, QString *error)
 {
-    QString appendError;
-    switch (appendBlankPage(request, &appendError)) {
-    case AppendOutcome::Written:
-        return true;
-    case AppendOutcome::Failed:
-        if (error)
-            *error = appendError;
-        return false;
-    case AppendOutcome::NotSuitable:
-        break;
-    }
     std::shared_ptr<Buffer> bytes;
     QString reason;
     bool built = false;
