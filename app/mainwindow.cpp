@@ -2,6 +2,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/pageinsertjob.h"
 #include "app/sourceguard.h"
 #include "ui/theme.h"
 #include "app/transitionlayer.h"

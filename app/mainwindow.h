@@ -13,6 +13,7 @@
 #include <QSize>
 
 #include <functional>
+#include <memory>
 
 class DocumentTabs;
 class HomePage;
@@ -99,7 +100,10 @@ public:
     // telling the teacher, when nothing changed.
     bool newBoard(const BoardStyle &style);
     bool addBoardPage(int index);
+    // Puts the page in on a worker thread (a big book takes seconds); the
+    // canvas shows it when pageInsertFinished comes. One at a time.
     bool insertBlankPage(int index, int afterPage, const BoardStyle &style);
+    bool isInsertingPage() const { return m_insert != nullptr; }
     // Brings back the boards and edited lessons a crash left unsaved.
     void restoreUnsavedPages();
     // Guarded zoom of the current canvas (the zoom bar's request).
@@ -134,6 +138,9 @@ public slots:
     void onSystemColorSchemeChanged();
     void showHomePage();
     void showSettingsPage();
+
+signals:
+    void pageInsertFinished(bool ok);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -218,6 +225,7 @@ private:
     void onPagesReplaced(PdfCanvas *canvas, const QString &pdfPath);
     void onAddPageRequested(PdfCanvas *canvas);
     void onInsertPageRequested(PdfCanvas *canvas, int afterPage);
+    void finishBlankPageInsert();
     QString nextBoardName() const;
     // The record of document index goes with its tab (saved or discarded).
     void dropPageRecord(int index);
@@ -289,5 +297,8 @@ private:
     QPointF m_lastPressGlobal;
     int m_exporting = 0;
     int m_boardSerial = 0;
+    // The blank page being put in; its destruction waits for the worker.
+    struct PageInsertJob;
+    std::unique_ptr<PageInsertJob> m_insert;
     QList<std::function<void()>> m_afterExport;
 };

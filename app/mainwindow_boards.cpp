@@ -6,6 +6,7 @@
 #include "app/boardchooser.h"
 #include "app/documenttabstrip.h"
 #include "app/documentwriter.h"
+#include "app/pageinsertjob.h"
 #include "app/passworddialog.h"
 #include "app/sourceguard.h"
 #include "canvas/pdfcanvas.h"
@@ -174,17 +175,12 @@ bool MainWindow::addBoardPage(int index)
 {
     if (index < 0 || index >= m_docs.size() || !m_docs.at(index).record.board)
         return false;
-    PdfCanvas *canvas = m_canvases.at(index);
-    const int last = canvas->pageCount() - 1;
-    if (!insertBlankPage(index, last, m_docs.at(index).record.style))
-        return false;
-    canvas->goToPage(last + 1);
-    return true;
+    return insertBlankPage(index, m_canvases.at(index)->pageCount() - 1, m_docs.at(index).record.style);
 }
 
 bool MainWindow::insertBlankPage(int index, int afterPage, const BoardStyle &style)
 {
-    if (index < 0 || index >= m_docs.size())
+    if (index < 0 || index >= m_docs.size() || m_insert)
         return false;
     PdfCanvas *canvas = m_canvases.at(index);
     if (!canvas->hasDocument() || canvas->isDrawing())
@@ -203,34 +199,71 @@ bool MainWindow::insertBlankPage(int index, int afterPage, const BoardStyle &sty
         doc.nextRevision = 1;
     }
     doc.record.style = doc.record.board ? doc.record.style : style;
-    PageInsertRequest request;
+    auto job = std::make_unique<PageInsertJob>();
+    job->canvas = canvas;
+    job->shownPdf = canvas->path();
+    job->afterPage = afterPage;
+    job->style = style;
     // The pages under the ink: a private copy when the original has moved.
-    request.sourcePath = m_guard->inkPdf(canvas, &error);
-    if (request.sourcePath.isEmpty())
-        request.sourcePath = canvas->path();
-    request.password = canvas->password();
-    request.after = afterPage;
-    request.style = style;
-    request.target = pageRevisionPath(doc.record.id, doc.nextRevision);
-    if (!ensurePageRecordFolder(&error) || !::insertBlankPage(request, &error)) {
-        logInfo(logBoard(), QStringLiteral("插入空白页失败：%1（%2）").arg(request.sourcePath, error));
+    job->request.sourcePath = m_guard->inkPdf(canvas, &error);
+    if (job->request.sourcePath.isEmpty())
+        job->request.sourcePath = canvas->path();
+    job->request.password = canvas->password();
+    job->request.after = afterPage;
+    job->request.style = style;
+    job->request.target = pageRevisionPath(doc.record.id, doc.nextRevision++);
+    if (!ensurePageRecordFolder(&error)) {
         statusBar()->showMessage(error, 8000);
         return false;
     }
-    ++doc.nextRevision;
-    // Ink after the new page moves down with its page.
+    PageInsertJob *raw = job.get();
+    job->thread.reset(QThread::create([raw] { raw->ok = ::insertBlankPage(raw->request, &raw->error); }));
+    connect(job->thread.get(), &QThread::finished, this, &MainWindow::finishBlankPageInsert);
+    m_insert = std::move(job);
+    statusBar()->showMessage(QStringLiteral("正在插入空白页…"));
+    m_insert->thread->start();
+    return true;
+}
+
+void MainWindow::finishBlankPageInsert()
+{
+    if (!m_insert)
+        return;
+    // Not under a pen in mid-stroke: the ink is rearranged below.
+    if (m_insert->canvas && m_insert->canvas->isDrawing()) {
+        QTimer::singleShot(50, this, &MainWindow::finishBlankPageInsert);
+        return;
+    }
+    const std::unique_ptr<PageInsertJob> job = std::move(m_insert);
+    job->thread->wait();
+    statusBar()->clearMessage();
+    PdfCanvas *canvas = job->canvas;
+    const auto fail = [this, &job](const QString &error) {
+        logInfo(logBoard(), QStringLiteral("插入空白页失败：%1（%2）").arg(job->request.sourcePath, error));
+        if (!error.isEmpty())
+            statusBar()->showMessage(error, 8000);
+        QFile::remove(job->request.target);
+        emit pageInsertFinished(false);
+    };
+    if (!job->ok)
+        return fail(job->error);
+    // The tab went, or an undo showed other pages while the worker ran.
+    if (!canvas)
+        return fail(QString());
+    if (canvas->path() != job->shownPdf)
+        return fail(QStringLiteral("未插入空白页：页面已改变"));
+    // Ink after the new page moves down with its page, strokes made while
+    // the worker ran included.
     InkPages moved;
     const InkPages &ink = canvas->ink();
     for (auto it = ink.cbegin(); it != ink.cend(); ++it)
-        moved.insert(it.key() > afterPage ? it.key() + 1 : it.key(), it.value());
-    if (!canvas->replacePages(request.target, moved, &error)) {
-        statusBar()->showMessage(QStringLiteral("插入空白页失败：%1").arg(error), 8000);
-        QFile::remove(request.target);
-        return false;
-    }
-    logInfo(logBoard(), QStringLiteral("插入空白页：第 %1 页后（%2）").arg(afterPage + 1).arg(boardKindLabel(style.kind)));
-    canvas->goToPage(afterPage + 1);
-    return true;
+        moved.insert(it.key() > job->afterPage ? it.key() + 1 : it.key(), it.value());
+    QString error;
+    if (!canvas->replacePages(job->request.target, moved, &error))
+        return fail(QStringLiteral("插入空白页失败：%1").arg(error));
+    logInfo(logBoard(), QStringLiteral("插入空白页：第 %1 页后（%2）").arg(job->afterPage + 1).arg(boardKindLabel(job->style.kind)));
+    canvas->goToPage(job->afterPage + 1);
+    emit pageInsertFinished(true);
 }
 
 void MainWindow::onPagesReplaced(PdfCanvas *canvas, const QString &pdfPath)

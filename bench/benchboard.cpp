@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -121,7 +122,16 @@ int runBoardBench(const QString &file)
     // The whole step as the teacher sees it: the PDF, the canvas showing
     // the new layout, and its working copy and record written.
     timer.restart();
+    QEventLoop loop;
+    bool insertedOk = false;
+    QObject::connect(&window, &MainWindow::pageInsertFinished, &loop, [&](bool ok) {
+        insertedOk = ok;
+        loop.quit();
+    });
     if (!window.insertBlankPage(1, 0, BoardStyle{ BoardKind::Grid, false }))
+        return 1;
+    loop.exec();
+    if (!insertedOk)
         return 1;
     printMs("window_insert_ms", msSince(timer));
     printLine("pages_after", QString::number(window.canvas(1)->pageCount()));

@@ -210,7 +210,13 @@ private slots:
         canvas->goToPage(0);
         canvas->verticalScrollBar()->setValue(canvas->verticalScrollBar()->maximum());
         QTRY_VERIFY(tile->isVisible() && canvas->viewport()->rect().contains(tile->geometry().center()));
+        QSignalSpy inserted(&window, &MainWindow::pageInsertFinished);
         QTest::mouseClick(tile, Qt::LeftButton);
+        QVERIFY(window.isInsertingPage());
+        // A second tap while the page is being made adds nothing more.
+        QTest::mouseClick(tile, Qt::LeftButton);
+        QTRY_COMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.first().first().toBool(), true);
         QCOMPARE(canvas->pageCount(), 2);
         QCOMPARE(canvas->pageSizePt(1), boardPageSize());
         QCOMPARE(canvas->currentPage(), 1);
@@ -256,8 +262,26 @@ private slots:
             chooser->kindButton(BoardKind::Lines)->click();
             chooser->accept();
         });
+        QSignalSpy inserted(&window, &MainWindow::pageInsertFinished);
         grid.insertButton()->click();
         QVERIFY(asked);
+        // The teacher writes on page 2 while the page is being made: the
+        // page goes in after the pen lifts, and the stroke is kept.
+        QVERIFY(window.isInsertingPage());
+        const int before = strokeCount(canvas->ink());
+        const qsizetype onPage2 = canvas->ink().value(1).size();
+        QWidget *viewport = canvas->viewport();
+        const auto at = [canvas](double x) { return TestUtil::pagePoint(*canvas, x, 0.5, 1).toPoint(); };
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, at(0.2));
+        for (int i = 1; i <= 8; ++i) {
+            QTest::mouseMove(viewport, at(0.2 + 0.06 * i));
+            QTest::qWait(30);
+        }
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, at(0.7));
+        QTRY_COMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.first().first().toBool(), true);
+        QCOMPARE(strokeCount(canvas->ink()), before + 1);
+        QCOMPARE(canvas->ink().value(1).size(), onPage2 + 1);
         QCOMPARE(canvas->pageCount(), 4);
         QCOMPARE(inkRedsByPage(canvas->ink(), 4), (QList<int>{ 0, 40, -1, 80 }));
         QVERIFY(sameSize(canvas->pageSizePt(2), a4));
@@ -280,7 +304,7 @@ private slots:
         QCOMPARE(canvas->path(), lesson);
         QCOMPARE(window.document(0).pdfPath, lesson);
         QCOMPARE(inkRedsByPage(canvas->ink(), 3), (QList<int>{ 0, 40, 80 }));
-        QCOMPARE(strokeCount(canvas->ink()), 9);
+        QCOMPARE(strokeCount(canvas->ink()), 10);
         window.workingCopyWriter()->discard(canvas);
     }
 
@@ -364,7 +388,9 @@ private slots:
             window.show();
             QVERIFY(window.newBoard(BoardStyle{ BoardKind::Mizige, true }));
             PdfCanvas *canvas = window.canvas(0);
+            QSignalSpy inserted(&window, &MainWindow::pageInsertFinished);
             QVERIFY(window.addBoardPage(0));
+            QTRY_COMPARE(inserted.size(), 1);
             QVERIFY(TestUtil::drawMouseStroke(canvas, 0.4));
             canvas->goToPage(1);
             QString proposed;
