@@ -2,6 +2,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/pageinsertjob.h"
 #include "app/sourceguard.h"
 #include "ui/theme.h"
 #include "app/transitionlayer.h"
@@ -79,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_stack->addWidget(m_home);
     m_stack->addWidget(m_settings);
     connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
+    connect(m_home, &HomePage::newBoardRequested, this, &MainWindow::chooseNewBoard);
     connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
     connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
     connect(m_settings, &SettingsPage::statusMessage, this,
@@ -313,6 +315,11 @@ void MainWindow::updateMemLabel()
 void MainWindow::wireCanvas(PdfCanvas *canvas)
 {
     connect(canvas, &PdfCanvas::inkChanged, this, [this, canvas] { markDirty(canvas); });
+    connect(canvas, &PdfCanvas::pagesReplaced, this,
+            [this, canvas](const QString &pdfPath) { onPagesReplaced(canvas, pdfPath); });
+    connect(canvas, &PdfCanvas::addPageRequested, this, [this, canvas] { onAddPageRequested(canvas); });
+    connect(canvas, &PdfCanvas::insertPageRequested, this,
+            [this, canvas](int afterPage) { onInsertPageRequested(canvas, afterPage); });
     InkToolbar *island = canvas->inkToolbar();
     island->setToolbarStyle(toolbarStyle() != 0 ? 1 : 0);
     island->setFullscreenActive(isFullScreen());

@@ -37,12 +37,14 @@ public:
 
     QPushButton *openButton() const { return m_primary; }
     QPushButton *clearButton() const { return m_clear; }
+    QPushButton *boardButton() const { return m_board; }
     QLabel *greetingLabel() const { return m_greeting; }
     QLabel *quoteLabel() const { return m_quote; }
     QList<RecentRow *> rows() const;
 
 signals:
     void openRequested();
+    void newBoardRequested();
     void openPathRequested(const QString &path);
 
 protected:
@@ -70,6 +72,7 @@ private:
     QLabel *m_quote = nullptr;
     QPushButton *m_primary = nullptr;
     QPushButton *m_clear = nullptr;
+    QPushButton *m_board = nullptr;
     QFrame *m_card = nullptr;
     QVBoxLayout *m_list = nullptr;
     QTimer *m_greetingTimer = nullptr;
