@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "files/boardpdf.h"
 #include "files/imageimport.h"
 #include "files/officekind.h"
 #include "files/officekind.h"
@@ -25,6 +26,8 @@ constexpr SwitchRule kSwitches[] = {
     { "--probe-touch", ArgRule::None, nullptr, "", "打开全屏的触摸与笔诊断窗口" },
     { "--help", ArgRule::None, nullptr, "", "显示本说明" },
     { "--version", ArgRule::None, nullptr, "", "显示版本号" },
+    { "--new-board", ArgRule::OptionalFixed, "", "[样式]",
+      "新建白板（blank grid lines tianzige mizige pinyin english staff graph，或中文名；默认上次的样式）" },
     { "--bench", ArgRule::Required, nullptr, "文件", "渲染与页面网格的测量（key=value 行）" },
     { "--bench-open", ArgRule::Required, nullptr, "文件或文件夹", "从启动到第一次绘制的耗时及其分解，与单纯 QtPdf 对比（文件夹：取中位数）" },
     { "--bench-forward", ArgRule::Required, nullptr, "文件", "第二个进程把文件交给已运行的窗口：从请求到第一次绘制的耗时" },
@@ -53,6 +56,7 @@ constexpr SwitchRule kSwitches[] = {
       "不开窗口，把每一页连同批注导出为 PNG（输出名-1.png …）" },
     { "--bench-export", ArgRule::Required, nullptr, "文件", "两种 PDF 导出方式的耗时、内存与大小，与 pdftoppm 对比" },
     { "--bench-workingcopy", ArgRule::Required, nullptr, "文件", "2000 笔时工作副本写入的耗时" },
+    { "--bench-board", ArgRule::Required, nullptr, "文件", "新建白板到第一次绘制，以及在该文件中插入空白页后保存的耗时" },
 };
 
 // Qt's own options (and the session manager's) also come with two dashes;
@@ -168,6 +172,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
         if (winner.order < 0 || found.order < winner.order)
             winner = found;
     }
+    if (winner.order >= 0 && qstrcmp(kSwitches[winner.order].name, "--new-board") == 0) {
+        BoardKind kind;
+        if (!winner.argument.isEmpty() && !boardKindFromName(winner.argument, &kind) && result.error.isEmpty())
+            result.error = QStringLiteral("未知的白板样式 %1（可选：%2）").arg(winner.argument, boardKindKeyList());
+    }
     if (winner.order >= 0) {
         result.devSwitch = QString::fromLatin1(kSwitches[winner.order].name);
         result.switchArgument = winner.argument;
@@ -202,4 +211,26 @@ QList<SwitchHelp> switchHelp()
                           QStringLiteral("与 --export-pdf 同用：每页导出为一张整页图片（兼容性最好）") });
     }
     return help;
+}
+
+namespace {
+
+QString boardRequestPrefix()
+{
+    return QStringLiteral("lectern:new-board:");
+}
+
+} // namespace
+
+QString newBoardRequest(const QString &kind)
+{
+    return boardRequestPrefix() + kind;
+}
+
+bool isNewBoardRequest(const QString &message, QString *kind)
+{
+    if (!message.startsWith(boardRequestPrefix()))
+        return false;
+    *kind = message.mid(boardRequestPrefix().size());
+    return true;
 }

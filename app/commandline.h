@@ -47,5 +47,10 @@ struct SwitchHelp
 };
 QList<SwitchHelp> switchHelp();
 
+// "--new-board KIND" travels to the window (and to a running one) as this
+// text in place of a file path; no path looks like it.
+QString newBoardRequest(const QString &kind);
+bool isNewBoardRequest(const QString &message, QString *kind);
+
 // Exit status for a command line that cannot run (BSD's EX_USAGE).
 constexpr int kUsageExit = 64;

@@ -2,6 +2,7 @@
 
 #include "app/documentwriter.h"
 #include "app/documenttabstrip.h"
+#include "app/pageinsertjob.h"
 #include "app/sourceguard.h"
 #include "ui/theme.h"
 #include "app/transitionlayer.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_home = new HomePage(m_stack, HomePage::RecentList::WhenShown);
     m_stack->addWidget(m_home);
     connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
+    connect(m_home, &HomePage::newBoardRequested, this, &MainWindow::chooseNewBoard);
     connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
     m_pagesBuildNs = pagesClock.nsecsElapsed();
     // Qt 6.4 has no colour-scheme signal: the desktop's setting and the
@@ -328,6 +330,11 @@ void MainWindow::updateMemLabel()
 void MainWindow::wireCanvas(PdfCanvas *canvas)
 {
     connect(canvas, &PdfCanvas::inkChanged, this, [this, canvas] { markDirty(canvas); });
+    connect(canvas, &PdfCanvas::pagesReplaced, this,
+            [this, canvas](const QString &pdfPath) { onPagesReplaced(canvas, pdfPath); });
+    connect(canvas, &PdfCanvas::addPageRequested, this, [this, canvas] { onAddPageRequested(canvas); });
+    connect(canvas, &PdfCanvas::insertPageRequested, this,
+            [this, canvas](int afterPage) { onInsertPageRequested(canvas, afterPage); });
     InkToolbar *island = canvas->inkToolbar();
     island->setToolbarStyle(toolbarStyle() != 0 ? 1 : 0);
     island->setFullscreenActive(isFullScreen());

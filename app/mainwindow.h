@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
+#include "files/boardstore.h"
 #include "files/package.h"
 #include "files/workingcopy.h"
 
@@ -12,6 +13,7 @@
 #include <QSize>
 
 #include <functional>
+#include <memory>
 
 class DocumentTabs;
 class HomePage;
@@ -48,6 +50,10 @@ struct OpenDocument
     // The last write of the working copy failed: this lesson's ink is not
     // protected against a crash until a write succeeds again.
     bool unprotected = false;
+    // Pages made here (a board, or a lesson with inserted pages): their
+    // record in the state folder (empty id: none).
+    PageRecord record;
+    int nextRevision = 1;
 };
 
 // The program's only top-level window: page stack with the home page, the
@@ -91,6 +97,16 @@ public:
     QPushButton *fullscreenExitButton() const { return m_exitButton; }
     // Canvases out of sight still to take the theme applied last.
     int canvasesAwaitingTheme() const { return int(m_unstyled.size()); }
+    // Boards and blank pages (mainwindow_boards.cpp). Each false, after
+    // telling the teacher, when nothing changed.
+    bool newBoard(const BoardStyle &style);
+    bool addBoardPage(int index);
+    // Puts the page in on a worker thread (a big book takes seconds); the
+    // canvas shows it when pageInsertFinished comes. One at a time.
+    bool insertBlankPage(int index, int afterPage, const BoardStyle &style);
+    bool isInsertingPage() const { return m_insert != nullptr; }
+    // Brings back the boards and edited lessons a crash left unsaved.
+    void restoreUnsavedPages();
     // Guarded zoom of the current canvas (the zoom bar's request).
     void requestZoom(double zoom);
 
@@ -115,6 +131,8 @@ public:
 
 public slots:
     void openPath(const QString &path);
+    // "新建白板": the card, then a board of the chosen kind.
+    void chooseNewBoard();
     void onOpen();
     void onSave();
     void onSaveAs();
@@ -131,6 +149,9 @@ public slots:
     void onSystemColorSchemeChanged();
     void showHomePage();
     void showSettingsPage();
+
+signals:
+    void pageInsertFinished(bool ok);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -210,6 +231,18 @@ private:
     // Another document than except whose files include path, or -1.
     int openElsewhere(const QString &path, int except) const;
 
+    // Boards and blank pages (mainwindow_boards.cpp).
+    bool loadRecord(const PageRecord &record, bool restoring);
+    void onPagesReplaced(PdfCanvas *canvas, const QString &pdfPath);
+    void onAddPageRequested(PdfCanvas *canvas);
+    void onInsertPageRequested(PdfCanvas *canvas, int afterPage);
+    void finishBlankPageInsert();
+    QString nextBoardName() const;
+    // The record of document index goes with its tab (saved or discarded).
+    void dropPageRecord(int index);
+    // A package now holds the pages as they stand.
+    void notePagesSaved(int index, const QString &packagePath);
+
     // Save as (mainwindow_saveas.cpp).
     enum class SaveKind { Package, Pdf, Png };
     bool askSaveAsTarget(int index, QString *target, SaveKind *kind);
@@ -276,5 +309,9 @@ private:
     qint64 m_lastPressMs = -1;                 // m_pressClock
     QPointF m_lastPressGlobal;
     int m_exporting = 0;
+    int m_boardSerial = 0;
+    // The blank page being put in; its destruction waits for the worker.
+    struct PageInsertJob;
+    std::unique_ptr<PageInsertJob> m_insert;
     QList<std::function<void()>> m_afterExport;
 };

@@ -14,6 +14,7 @@
 #include "system/diaglog.h"
 #include "system/settings.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -108,12 +109,17 @@ bool MainWindow::askSaveAsTarget(int index, QString *target, SaveKind *kind)
             break;
         }
     }
+    // Pages made here propose the lesson's name, or the board's.
+    if (doc.packagePath.isEmpty() && !doc.record.id.isEmpty())
+        reference = doc.record.board ? QString() : doc.record.originPath;
     const QStringList sources{doc.wordSourcePath, doc.imageSourcePath, doc.pdfPath, doc.packagePath};
     const QString saveFolder = defaultSavePath();
     const QString folder = !saveFolder.isEmpty() && QFileInfo(saveFolder).isDir()
                                ? saveFolder
-                               : QFileInfo(reference).absolutePath();
+                               : reference.isEmpty() ? QDir::homePath() : QFileInfo(reference).absolutePath();
     QString base = QFileInfo(reference).completeBaseName();
+    if (base.isEmpty() && doc.record.board)
+        base = doc.record.name;
     if (base.isEmpty())
         base = QStringLiteral("未命名");
 
@@ -358,6 +364,7 @@ bool MainWindow::saveAsPackage(int index, const QString &target)
     record.displayName = written.fileName();
     record.damagedPackage = false;
     record.restoredInk = false;
+    notePagesSaved(index, target);
     markClean(index);
     m_writer->savedToPackage(canvas, target);
     m_guard->retarget(canvas, target, sourceFingerprint(target));

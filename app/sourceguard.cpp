@@ -1,5 +1,7 @@
 #include "app/sourceguard.h"
 
+#include "files/boardstore.h"
+
 #include "files/privatecopy.h"
 #include "files/workingcopy.h"
 #include "system/diaglog.h"
@@ -60,7 +62,8 @@ void SourceGuard::track(PdfCanvas *canvas, const QString &originalPath, const QJ
     doc.originalFingerprint = originalFingerprint;
     doc.packagePath = packagePath;
     doc.pdfPath = pdfPath;
-    if (!isInTempFolder(pdfPath)) {
+    // The program's own PDFs (derived ones, and pages made here) need no copy.
+    if (!isInTempFolder(pdfPath) && !isPageRecordFile(pdfPath)) {
         // Held from before the canvas reads it: whatever happens to the path
         // later, this handle still reads the pages the ink is drawn on.
         doc.pdfFingerprint = pdfPath == originalPath ? originalFingerprint : sourceFingerprint(pdfPath);

@@ -176,7 +176,8 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches, qint6
     for (const QString &notice : commandLine.notices)
         qWarning("%s", qPrintable(notice));
     marks.themeNs = steadyClockNs();
-    if (!commandLine.devSwitch.isEmpty()) {
+    const bool boardRequested = commandLine.devSwitch == QLatin1String("--new-board");
+    if (!commandLine.devSwitch.isEmpty() && !boardRequested) {
         attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,
                                   commandLine.secondArgument, commandLine.raster, extraSwitches, marks);
@@ -184,7 +185,9 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches, qint6
 
     // Made absolute here: the running window has its own working folder,
     // and a working copy is named after the path it is given.
-    const QStringList files = absoluteFilePaths(commandLine.files);
+    QStringList files = absoluteFilePaths(commandLine.files);
+    if (boardRequested)
+        files.prepend(newBoardRequest(commandLine.switchArgument));
     if (forwardToRunningInstance(files))
         return 0;
 
@@ -200,6 +203,7 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches, qint6
         migrateLegacyWorkingCopies();
         sweepTempFolder();
         sweepConverterLeftovers();
+        window.restoreUnsavedPages();
     }
     if (!files.isEmpty())
         window.openPath(files.first());

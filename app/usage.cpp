@@ -46,6 +46,7 @@ QString usageText()
     return QStringLiteral(
                "用法：lectern [文件…]\n"
                "      lectern 选项 [参数]\n"
+               "      lectern --new-board [样式]\n"
                "      lectern --export-pdf [--raster] 输入 输出.pdf\n"
                "      lectern --export-png 输入 输出名\n"
                "\n"

@@ -34,3 +34,6 @@ int runShellBench(const QString &folder);    // --bench-shell
 int runGridBench(const QString &file);
 // One working-copy write on a large PDF (generated when file is missing).
 int runWorkingCopyBench(const QString &file); // --bench-workingcopy
+// A new board to its first paint, and a blank page put into a big book and
+// saved against saving it without (--bench-board).
+int runBoardBench(const QString &file);

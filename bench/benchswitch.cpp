@@ -20,5 +20,7 @@ int runBenchSwitch(const QString &name, const QString &argument, const QString &
         return runShellBench(argument);
     if (name == QLatin1String("--bench-workingcopy"))
         return runWorkingCopyBench(argument);
+    if (name == QLatin1String("--bench-board"))
+        return runBoardBench(argument);
     return -1;
 }

@@ -121,6 +121,8 @@ void PdfCanvas::relayout()
         y += slot.height + gap;
     }
     m_contentHeight = y > 0 ? y - gap + bottomMargin : 0;
+    if (m_addPageTile && m_contentHeight > 0)
+        m_contentHeight += m_pageGap + addPageTileHeight();
     m_contentWidth = std::max(widest, double(W));
 
     QScrollBar *v = verticalScrollBar();
@@ -131,6 +133,7 @@ void PdfCanvas::relayout()
     hbar->setRange(0, std::max(0, int(m_contentWidth) - W));
     hbar->setPageStep(std::max(W, 1));
     hbar->setSingleStep(48);
+    placeAddPageTile();
 }
 
 QRectF PdfCanvas::pageRect(int page) const

@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -99,9 +100,20 @@ PageGrid::PageGrid(PdfCanvas *canvas, QWidget *anchor)
     m_count = new QLabel(m_card);
     m_count->setObjectName(QStringLiteral("pageGridCount"));
     m_count->setFont(scaledFont(m_gridFont, 0.86, 500));
+    // A blank page after the page shown, of a kind the window asks for.
+    m_insert = new QPushButton(QStringLiteral("在此页后插入空白页"), m_card);
+    m_insert->setObjectName(QStringLiteral("pageGridInsert"));
+    m_insert->setFocusPolicy(Qt::NoFocus);
+    m_insert->setMinimumHeight(int(ui.touchTarget * 0.72));
+    connect(m_insert, &QPushButton::clicked, this, [this] {
+        hide();
+        if (m_canvas)
+            m_canvas->requestInsertAfter(m_canvas->currentPage());
+    });
     header->addWidget(m_glyph);
     header->addWidget(m_title);
     header->addStretch(1);
+    header->addWidget(m_insert);
     header->addWidget(m_count);
     cardLayout->addLayout(header);
 
@@ -153,6 +165,8 @@ void PageGrid::restyle()
             "QFrame#pageGridLine { background: %5; border: none; }"
             "QLabel#pageGridTitle { color: %6; background: transparent; }"
             "QLabel#pageGridCount { color: %7; background: transparent; }"
+            "QPushButton#pageGridInsert { color: %6; background: transparent; border: 1px solid %5; "
+            "border-radius: 10px; padding: 0 12px; }"
             "QScrollArea { background: transparent; border: none; }"
             "QScrollArea > QWidget > QWidget { background: transparent; }"
             "QFrame#pageGridCard QScrollBar:vertical { background: transparent; width: %8; "

@@ -43,6 +43,7 @@ public:
     int requestsInFlight() const { return int(m_requests.size()); }
     bool isFailed(int page) const { return m_failed.contains(page); }
     QScrollArea *scrollArea() const { return m_scroll; }
+    QAbstractButton *insertButton() const { return m_insert; }
     // Whether the page's cell is shown and inside the scroll area's view.
     bool isCellOnScreen(int page) const;
 
@@ -112,6 +113,7 @@ private:
     QLabel *m_glyph = nullptr;
     QLabel *m_title = nullptr;
     QLabel *m_count = nullptr;
+    QAbstractButton *m_insert = nullptr;
     QScrollArea *m_scroll = nullptr;
     QWidget *m_container = nullptr;
     QString m_styleSheet;

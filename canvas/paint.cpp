@@ -283,6 +283,7 @@ void PdfCanvas::scrollContentsBy(int dx, int dy)
         return;
     }
     viewport()->scroll(dx, dy);
+    placeAddPageTile();
     // The desk shade and the eraser ring stay put while the sheets move under them.
     const QRect area = viewport()->rect();
     viewport()->update(QRect(area.left(), area.top(), area.width(), int(std::ceil(m_bandHeight))));

@@ -133,6 +133,7 @@ bool PdfCanvas::openPdf(const QString &path, QString *error)
     m_document = document;
     m_renderer->setDocument(m_document);
     m_path = path;
+    m_layoutPaths = QStringList{ path };
     const int count = m_document->pageCount();
     startSizeReading(m_document->pagePointSize(0));
     resetInkState();
@@ -161,6 +162,7 @@ void PdfCanvas::closeDocument()
     detachDocument();
     dropAllTiles();
     m_path.clear();
+    m_layoutPaths.clear();
     m_pageSizes.clear();
     m_slots.clear();
     m_contentHeight = 0;

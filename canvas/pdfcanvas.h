@@ -19,6 +19,7 @@
 #include <QSet>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -162,6 +163,20 @@ public:
     // returns true; false for other keys or outside slide mode.
     bool handleSlideKey(int key, Qt::KeyboardModifiers modifiers);
 
+    // ---- Page edits (canvas/pageedits.cpp) ----
+    // Shows pdfPath (this lesson's pages rearranged) in place of the PDF
+    // shown now, with ink (the same ink on the new pages), as one undoable
+    // step; undo and redo bring the earlier layout's PDF back. False, with
+    // nothing changed, when pdfPath cannot be shown.
+    bool replacePages(const QString &pdfPath, const InkPages &ink, QString *error = nullptr);
+    // The PDF of each page layout this canvas has shown (0: as opened).
+    QStringList layoutPaths() const { return m_layoutPaths; }
+    // A board ends in a large "＋" tile that adds a page.
+    void setAddPageTile(bool on);
+    QWidget *addPageTile() const { return m_addPageTile; }
+    // Asks the window for a blank page after page (the page grid's button).
+    void requestInsertAfter(int page) { emit insertPageRequested(page); }
+
     // ---- Painting (canvas/paint.cpp) ----
     void applyCanvasTheme();
     static QString canvasStyleSheet();
@@ -263,6 +278,11 @@ signals:
     void eraserChanged();
     // A new canvas style sheet, that is a new theme.
     void styleChanged();
+    // Page edits: the PDF shown now is another file (a page was added, or
+    // undo or redo went back to an earlier layout).
+    void pagesReplaced(const QString &pdfPath);
+    void addPageRequested();
+    void insertPageRequested(int afterPage);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -463,6 +483,17 @@ private:
     int m_settleSlide = 0;
     Settle m_settle;
     SlideSwipe m_swipe;
+
+    // ---- Page edits ----
+    // Reads path in place of the PDF shown now, keeping ink, undo and the
+    // view; false (and the old PDF kept) when it cannot be shown.
+    bool reloadKeepingInk(const QString &path, QString *error);
+    // After undo or redo: shows the layout the ink now belongs to.
+    void followInkLayout(bool undone);
+    void placeAddPageTile();
+    double addPageTileHeight() const;
+    QStringList m_layoutPaths;
+    QWidget *m_addPageTile = nullptr;
 
     // ---- Painting ----
     void paintCanvas(QPainter &painter);

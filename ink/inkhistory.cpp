@@ -3,9 +3,13 @@
 void InkHistory::pushUndo()
 {
     m_undo.append(m_ink);
-    while (m_undo.size() > kMaxUndo)
+    m_undoLayouts.append(m_layout);
+    while (m_undo.size() > kMaxUndo) {
         m_undo.removeFirst();
+        m_undoLayouts.removeFirst();
+    }
     m_redo.clear();
+    m_redoLayouts.clear();
 }
 
 bool InkHistory::commitStroke(int page, Stroke stroke)
@@ -31,7 +35,9 @@ bool InkHistory::undo()
     if (m_undo.isEmpty())
         return false;
     m_redo.append(m_ink);
+    m_redoLayouts.append(m_layout);
     m_ink = m_undo.takeLast();
+    m_layout = m_undoLayouts.takeLast();
     return true;
 }
 
@@ -42,7 +48,9 @@ bool InkHistory::redo()
     if (m_redo.isEmpty())
         return false;
     m_undo.append(m_ink);
+    m_undoLayouts.append(m_layout);
     m_ink = m_redo.takeLast();
+    m_layout = m_redoLayouts.takeLast();
     return true;
 }
 
@@ -73,6 +81,8 @@ void InkHistory::replaceAll(const InkPages &ink)
     }
     m_undo.clear();
     m_redo.clear();
+    m_undoLayouts.clear();
+    m_redoLayouts.clear();
 }
 
 void InkHistory::reset()
@@ -80,4 +90,18 @@ void InkHistory::reset()
     m_ink.clear();
     m_undo.clear();
     m_redo.clear();
+    m_undoLayouts.clear();
+    m_redoLayouts.clear();
+    m_layout = 0;
+}
+
+void InkHistory::changeLayout(int layout, const InkPages &ink)
+{
+    pushUndo();
+    m_layout = layout;
+    m_ink.clear();
+    for (auto it = ink.cbegin(); it != ink.cend(); ++it) {
+        if (!it.value().isEmpty())
+            m_ink.insert(it.key(), it.value());
+    }
 }

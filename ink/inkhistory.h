@@ -59,8 +59,19 @@ public:
     // Empties ink and both stacks (document opened or closed).
     void reset();
 
+    // Which page layout the ink belongs to (0: the document as opened).
+    // Every snapshot keeps its layout, so undoing past a page insertion
+    // hands back the layout before it along with that ink.
+    int layout() const { return m_layout; }
+    // One undoable step: the pages were rearranged into layout, and ink is
+    // the same ink on the new pages.
+    void changeLayout(int layout, const InkPages &ink);
+
 private:
     InkPages m_ink;
     QList<InkPages> m_undo;
     QList<InkPages> m_redo;
+    int m_layout = 0;
+    QList<int> m_undoLayouts;
+    QList<int> m_redoLayouts;
 };

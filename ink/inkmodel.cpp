@@ -52,6 +52,7 @@ void PdfCanvas::undo()
         return;
     cancelStroke();
     m_history.undo();
+    followInkLayout(true);
     viewport()->update();
     emit inkChanged(strokeCount());
     emit undoStateChanged();
@@ -63,6 +64,7 @@ void PdfCanvas::redo()
         return;
     cancelStroke();
     m_history.redo();
+    followInkLayout(false);
     viewport()->update();
     emit inkChanged(strokeCount());
     emit undoStateChanged();

@@ -112,6 +112,12 @@ HomePage::HomePage(QWidget *parent, RecentList recent)
     m_primary->setCursor(Qt::PointingHandCursor);
     m_primary->setFocusPolicy(Qt::NoFocus);
     m_primary->setMinimumHeight(int(1.15 * uiMetrics(font()).touchTarget));
+    m_board = new QPushButton(QStringLiteral("新建白板"), m_column);
+    m_board->setObjectName(QStringLiteral("homeBoard"));
+    m_board->setFont(scaledFont(font(), 1.25, 600));
+    m_board->setCursor(Qt::PointingHandCursor);
+    m_board->setFocusPolicy(Qt::NoFocus);
+    m_board->setMinimumHeight(m_primary->minimumHeight());
 
     auto *header = new QHBoxLayout;
     header->setSpacing(12);
@@ -137,13 +143,19 @@ HomePage::HomePage(QWidget *parent, RecentList recent)
     column->addWidget(m_greeting);
     column->addWidget(m_quote);
     column->addSpacing(32 - 8);
-    column->addWidget(m_primary, 0, Qt::AlignLeft);
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(12);
+    actions->addWidget(m_primary);
+    actions->addWidget(m_board);
+    actions->addStretch(1);
+    column->addLayout(actions);
     column->addSpacing(16 - 8);
     column->addLayout(header);
     column->addWidget(m_card);
     column->addStretch(1);
 
     connect(m_primary, &QPushButton::clicked, this, &HomePage::openRequested);
+    connect(m_board, &QPushButton::clicked, this, &HomePage::newBoardRequested);
     connect(m_clear, &QPushButton::clicked, this, &HomePage::clearAll);
     connect(FileExistenceProbe::instance(), &FileExistenceProbe::checked, this, &HomePage::onChecked);
 
@@ -408,7 +420,8 @@ void HomePage::updateColumnWidth()
     const int target = uiMetrics(font()).touchTarget;
     const int width = std::min(14 * target, std::max(192, this->width() - 48));
     m_column->setFixedWidth(width);
-    m_primary->setFixedWidth(std::max(3 * target, int(0.55 * width)));
+    m_primary->setFixedWidth(std::max(3 * target, int(0.36 * width)));
+    m_board->setFixedWidth(std::max(3 * target, int(0.3 * width)));
 }
 
 void HomePage::applyTheme()
@@ -424,6 +437,9 @@ void HomePage::applyTheme()
             "QPushButton#homePrimary { background: %4; color: %5; border: none; border-radius: 14px; "
             "padding: 8px 24px; }"
             "QPushButton#homePrimary:hover { background: %6; }"
+            "QPushButton#homeBoard { background: %9; color: %2; border: 1px solid %10; border-radius: 14px; "
+            "padding: 8px 24px; }"
+            "QPushButton#homeBoard:hover { background: %7; }"
             "QPushButton#homeClear, QPushButton#homeRecentRemove { color: %3; background: transparent; "
             "border: none; border-radius: 10px; padding: 4px 12px; }"
             "QPushButton#homeClear:hover, QPushButton#homeRecentRemove:hover { background: %7; color: %2; }"

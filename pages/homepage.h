@@ -41,12 +41,14 @@ public:
 
     QPushButton *openButton() const { return m_primary; }
     QPushButton *clearButton() const { return m_clear; }
+    QPushButton *boardButton() const { return m_board; }
     QLabel *greetingLabel() const { return m_greeting; }
     QLabel *quoteLabel() const { return m_quote; }
     QList<RecentRow *> rows() const;
 
 signals:
     void openRequested();
+    void newBoardRequested();
     void openPathRequested(const QString &path);
 
 protected:
@@ -75,6 +77,7 @@ private:
     QLabel *m_quote = nullptr;
     QPushButton *m_primary = nullptr;
     QPushButton *m_clear = nullptr;
+    QPushButton *m_board = nullptr;
     QFrame *m_card = nullptr;
     QVBoxLayout *m_list = nullptr;
     QTimer *m_greetingTimer = nullptr;

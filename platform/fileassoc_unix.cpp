@@ -162,7 +162,12 @@ QByteArray desktopEntry(const QString &program)
                "Terminal=false\n"
                "MimeType=application/pdf;%2;%4\n"
                "Categories=Office;Viewer;\n"
-               "%3=Lectern\n")
+               "Actions=new-board;\n"
+               "%3=Lectern\n"
+               "\n"
+               "[Desktop Action new-board]\n"
+               "Name=新建白板\n"
+               "Exec=%1 --new-board\n")
         .arg(Xdg::execQuoted(program), QLatin1String(kPackageType), Xdg::ownerKey(), officeMimeTypes())
         .toUtf8();
 }

@@ -182,6 +182,19 @@ bool setDefaultSavePath(const QString &path, QString *error)
                      settingsWriteFailure(QStringLiteral("默认保存路径")), error);
 }
 
+QString boardKindSetting() { return readString(QStringLiteral("BoardKind")); }
+bool setBoardKindSetting(const QString &key, QString *error)
+{
+    return writeSettingsStore([&](QSettings &store) { store.setValue(QStringLiteral("BoardKind"), key); },
+                              settingsWriteFailure(QStringLiteral("白板样式")), error);
+}
+
+bool boardChalkSetting() { return readBool(QStringLiteral("BoardChalk"), false); }
+bool setBoardChalkSetting(bool on, QString *error)
+{
+    return writeBool(QStringLiteral("BoardChalk"), on, settingsWriteFailure(QStringLiteral("白板样式")), error);
+}
+
 QString libreOfficePath() { return readString(QStringLiteral("LibreOfficePath")); }
 bool setLibreOfficePath(const QString &path, QString *error)
 {

@@ -32,6 +32,12 @@ int pdfExportMode();
 bool setPdfExportMode(int value, QString *error = nullptr);
 QString defaultSavePath();
 bool setDefaultSavePath(const QString &path, QString *error = nullptr);
+// The last board chosen: its kind's key ("grid" …) and whether it is the
+// dark green board.
+QString boardKindSetting();
+bool setBoardKindSetting(const QString &key, QString *error = nullptr);
+bool boardChalkSetting();
+bool setBoardChalkSetting(bool on, QString *error = nullptr);
 QString libreOfficePath();
 bool setLibreOfficePath(const QString &path, QString *error = nullptr);
 

@@ -138,7 +138,9 @@ bool editPdf(const QString &path, const std::function<void(QPDF &)> &edit)
         pdf.processFile(QFile::encodeName(path).constData());
         edit(pdf);
         const QString edited = path + QStringLiteral(".edited");
-        QPDFWriter writer(pdf, QFile::encodeName(edited).constData());
+        // The writer keeps the name's pointer until write(): the bytes must outlive it.
+        const QByteArray editedName = QFile::encodeName(edited);
+        QPDFWriter writer(pdf, editedName.constData());
         writer.write();
         return QFile::remove(path) && QFile::rename(edited, path);
     } catch (const std::exception &e) {

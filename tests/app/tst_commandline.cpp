@@ -99,6 +99,11 @@ private slots:
         QTest::newRow("help beats the other switches")
             << QStringList{ exe, QStringLiteral("--bench"), QStringLiteral("a.pdf"), QStringLiteral("--help") }
             << QStringLiteral("--help") << QString();
+        QTest::newRow("new board by its Chinese name")
+            << QStringList{ exe, QStringLiteral("--new-board"), QStringLiteral("米字格") }
+            << QStringLiteral("--new-board") << QStringLiteral("米字格");
+        QTest::newRow("new board of the last kind") << QStringList{ exe, QStringLiteral("--new-board") }
+                                                    << QStringLiteral("--new-board") << QString();
         QTest::newRow("unknown dash argument") << QStringList{ exe, QStringLiteral("-x") } << QString() << QString();
         QTest::newRow("switch as program name is not a switch") << QStringList{ QStringLiteral("--selftest-ui") }
                                                                 << QString() << QString();
@@ -116,7 +121,7 @@ private slots:
     void everySwitchIsRecognised()
     {
         const QStringList names = developerSwitchNames();
-        QCOMPARE(names.size(), 29);
+        QCOMPARE(names.size(), 31);
         QCOMPARE(names.first(), QStringLiteral("--probe-touch"));
         for (const QString &name : names) {
             // Give every switch two arguments so the required ones run too.

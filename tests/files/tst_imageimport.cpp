@@ -433,8 +433,11 @@ private slots:
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("earlier"));
         QCOMPARE(QDir(m_dir.path()).entryList({ QStringLiteral("earlier.pdf*") }, QDir::Files).size(), 1);
-        // No decoder ever took the gigabytes the huge header asks for.
+        // No decoder ever took the gigabytes the huge header asks for (the
+        // sanitizer's shadow memory and quarantine make the figure meaningless).
+#ifndef LECTERN_SANITIZED
         QVERIFY(peakRssMb() < 400);
+#endif
     }
 
     void windowOpensPictureAsTab()
