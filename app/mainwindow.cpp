@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -155,6 +156,12 @@ MainWindow::~MainWindow()
         disconnect(canvas, nullptr, this, nullptr);
     // Queued writes finish before the writer's thread stops.
     m_writer->waitIdle();
+    // A page still being made belongs to no record: nothing would ever
+    // find or remove it.
+    if (m_insert) {
+        m_insert->thread->wait();
+        QFile::remove(m_insert->request.target);
+    }
 }
 
 void MainWindow::buildShortcuts()
