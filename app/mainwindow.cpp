@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -146,6 +147,12 @@ MainWindow::~MainWindow()
         disconnect(canvas, nullptr, this, nullptr);
     // Queued writes finish before the writer's thread stops.
     m_writer->waitIdle();
+    // A page still being made belongs to no record: nothing would ever
+    // find or remove it.
+    if (m_insert) {
+        m_insert->thread->wait();
+        QFile::remove(m_insert->request.target);
+    }
 }
 
 // The settings page and its rows are built when first asked for: most

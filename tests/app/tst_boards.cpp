@@ -197,6 +197,26 @@ private slots:
 
     // The "＋" tile below the last page adds one of the same kind, and the
     // view goes there; undo takes it away again.
+    // The window closing while a page is being made leaves no page file
+    // that no record names.
+    void closingMidInsertLeavesNoStrayPage()
+    {
+        QString id;
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(window.newBoard(BoardStyle{ BoardKind::Grid, false }));
+            id = window.document(0).record.id;
+            QVERIFY(window.addBoardPage(0));
+            QVERIFY(window.isInsertingPage());
+            window.workingCopyWriter()->discard(window.canvas(0));
+        }
+        QVERIFY(!id.isEmpty());
+        QVERIFY(QFileInfo::exists(pageRevisionPath(id, 0)));
+        QVERIFY(!QFileInfo::exists(pageRevisionPath(id, 1)));
+        removePageRecord(id);
+    }
+
     void plusTileAddsAPage()
     {
         MainWindow window;
