@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -76,26 +77,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_tabs, &DocumentTabs::settingsRequested, this, &MainWindow::onSettings);
     connect(m_tabs, &DocumentTabs::homeRequested, this, &MainWindow::showHomePage);
 
-    m_home = new HomePage(m_stack);
-    m_settings = new SettingsPage(m_stack);
+    QElapsedTimer pagesClock;
+    pagesClock.start();
+    m_home = new HomePage(m_stack, HomePage::RecentList::WhenShown);
     m_stack->addWidget(m_home);
-    m_stack->addWidget(m_settings);
     connect(m_home, &HomePage::openRequested, this, &MainWindow::onOpen);
     connect(m_home, &HomePage::newBoardRequested, this, &MainWindow::chooseNewBoard);
     connect(m_home, &HomePage::openPathRequested, this, &MainWindow::openPath);
-    connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
-    connect(m_settings, &SettingsPage::statusMessage, this,
-            [this](const QString &message) { statusBar()->showMessage(message, 6000); });
-    connect(m_settings, &SettingsPage::palmEraserChanged, this, [this] {
-        const bool on = palmEraser();
-        for (PdfCanvas *canvas : std::as_const(m_canvases))
-            canvas->setPalmEraserEnabled(on);
-    });
-    connect(m_settings, &SettingsPage::toolbarStyleChanged, this, [this] {
-        const int style = toolbarStyle() != 0 ? 1 : 0;
-        for (PdfCanvas *canvas : std::as_const(m_canvases))
-            canvas->inkToolbar()->setToolbarStyle(style);
-    });
+    m_pagesBuildNs = pagesClock.nsecsElapsed();
     // Qt 6.4 has no colour-scheme signal: the desktop's setting and the
     // system's theme change events stand in for it.
     watchDesktopColorScheme(this, [this] { onSystemColorSchemeChanged(); });
@@ -119,7 +108,9 @@ MainWindow::MainWindow(QWidget *parent)
             m_current->fitWidth(true);
     });
 
+    pagesClock.restart();
     showHomePage();
+    m_pagesBuildNs += pagesClock.nsecsElapsed();
 
     m_memTimer = new QTimer(this);
     m_memTimer->setInterval(kMemoryIntervalMs);
@@ -162,6 +153,30 @@ MainWindow::~MainWindow()
         m_insert->thread->wait();
         QFile::remove(m_insert->request.target);
     }
+}
+
+// The settings page and its rows are built when first asked for: most
+// starts open a lesson and never show them.
+SettingsPage *MainWindow::settingsPage()
+{
+    if (m_settings)
+        return m_settings;
+    m_settings = new SettingsPage(m_stack);
+    m_stack->addWidget(m_settings);
+    connect(m_settings, &SettingsPage::themeChanged, this, &MainWindow::applyTheme);
+    connect(m_settings, &SettingsPage::statusMessage, this,
+            [this](const QString &message) { statusBar()->showMessage(message, 6000); });
+    connect(m_settings, &SettingsPage::palmEraserChanged, this, [this] {
+        const bool on = palmEraser();
+        for (PdfCanvas *canvas : std::as_const(m_canvases))
+            canvas->setPalmEraserEnabled(on);
+    });
+    connect(m_settings, &SettingsPage::toolbarStyleChanged, this, [this] {
+        const int style = toolbarStyle() != 0 ? 1 : 0;
+        for (PdfCanvas *canvas : std::as_const(m_canvases))
+            canvas->inkToolbar()->setToolbarStyle(style);
+    });
+    return m_settings;
 }
 
 void MainWindow::buildShortcuts()
@@ -401,7 +416,7 @@ void MainWindow::showSettingsPage()
     m_homeShowing = false;
     m_tabs->setSettingsActive(true);
     m_tabs->setHomeActive(false);
-    transitionTo(m_settings, nullptr);
+    transitionTo(settingsPage(), nullptr);
     bind(nullptr);
     refreshTitle();
 }

@@ -264,6 +264,8 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     // The source as it is now: the working copy keeps ink drawn on these bytes.
     const QJsonObject fingerprint = sourceFingerprint(path);
 
+    QElapsedTimer steps;
+    steps.start();
     auto *canvas = new PdfCanvas(m_stack);
     new InkToolbar(canvas); // the canvas's viewport owns its island
     m_stack->addWidget(canvas);
@@ -271,8 +273,11 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     wireCanvas(canvas);
     // Before the canvas reads the PDF: the guard holds the very file read.
     m_guard->track(canvas, path, fingerprint, doc.pdfPath, doc.packagePath);
+    m_lastOpenSteps.canvasNs = steps.nsecsElapsed();
+    steps.restart();
     QString error;
     const PdfOpen opened = openCanvasPdf(canvas, doc.pdfPath, QFileInfo(path).fileName(), this, &error);
+    m_lastOpenSteps.loadNs = steps.nsecsElapsed();
     // A deck shows one whole slide at a time; so does a PDF made from one.
     if (opened == PdfOpen::Opened)
         canvas->setSlideMode(officeKindOf(path) == OfficeKind::Presentation || canvas->madeFromSlides());

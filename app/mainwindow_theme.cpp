@@ -56,7 +56,8 @@ void MainWindow::restyleComponents()
     m_zoomBar->applyTheme();
     m_transitionLayer->applyTheme();
     m_home->applyTheme();
-    m_settings->applyTheme();
+    if (m_settings)
+        m_settings->applyTheme();
 }
 
 void MainWindow::restyleNextHidden()
@@ -85,5 +86,6 @@ void MainWindow::onSystemColorSchemeChanged()
     if (themeMode() == 0)
         applyTheme();
     // The settings page names the desktop's scheme whatever the mode.
-    m_settings->refreshThemeStatus();
+    if (m_settings)
+        m_settings->refreshThemeStatus();
 }

@@ -12,6 +12,7 @@
 #include <QLayout>
 #include <QStackedWidget>
 #include <QVariantAnimation>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -69,8 +70,10 @@ void MainWindow::transitionTo(QWidget *page, PdfCanvas *previous, int direction)
             direction = from >= 0 && to >= 0 && to < from ? -1 : 1;
         }
     }
+    // Before the window's first expose nothing has been on screen to slide
+    // away from: a start that opens a file shows its first page at once.
     const bool animates = kind != 0 && m_transitionAnimation && m_transitionLayer && m_stack->width() > 0
-                          && m_stack->height() > 0 && isVisible()
+                          && m_stack->height() > 0 && isVisible() && windowHandle() && windowHandle()->isExposed()
                           && !testAttribute(Qt::WA_DontShowOnScreen);
     QPixmap outgoing;
     if (animates && current)

@@ -29,6 +29,8 @@
 #include <QScreen>
 #include <QTranslator>
 
+#include <chrono>
+
 namespace {
 
 void logStartupLines(const QStringList &arguments)
@@ -58,6 +60,13 @@ void logStartupLines(const QStringList &arguments)
 
 } // namespace
 
+qint64 steadyClockNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 bool installQtTranslation(QTranslator *translator, const QLocale &locale)
 {
     if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -67,7 +76,7 @@ bool installQtTranslation(QTranslator *translator, const QLocale &locale)
 }
 
 int runDeveloperSwitch(const QString &name, const QString &argument, const QString &secondArgument, bool raster,
-                       ExtraSwitchRunner extraSwitches)
+                       ExtraSwitchRunner extraSwitches, const StartupMarks &marks)
 {
     if (name == QLatin1String("--probe-touch"))
         return runTouchProbe();
@@ -94,15 +103,17 @@ int runDeveloperSwitch(const QString &name, const QString &argument, const QStri
     if (const int code = runAreaSelfTest(name, argument); code >= 0)
         return code;
     if (extraSwitches) {
-        if (const int code = extraSwitches(name, argument, secondArgument); code >= 0)
+        if (const int code = extraSwitches(name, argument, secondArgument, marks); code >= 0)
             return code;
     }
     qWarning("%s: not available", qPrintable(name));
     return 1;
 }
 
-int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
+int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches, qint64 mainNs)
 {
+    StartupMarks marks;
+    marks.mainNs = mainNs;
     qputenv("QT_DEBUG_PLUGINS", "1");
     ignoreFileSizeSignal();
     // Before anything else can fail, so even a start that dies in Qt's
@@ -151,6 +162,7 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
 
     QTranslator qtTranslator;
     installQtTranslation(&qtTranslator, QLocale::system());
+    marks.applicationNs = steadyClockNs();
 
     const QStringList arguments = QCoreApplication::arguments();
     initLog();
@@ -163,11 +175,12 @@ int runApplication(int argc, char **argv, ExtraSwitchRunner extraSwitches)
         return printUsageError(commandLine.error);
     for (const QString &notice : commandLine.notices)
         qWarning("%s", qPrintable(notice));
+    marks.themeNs = steadyClockNs();
     const bool boardRequested = commandLine.devSwitch == QLatin1String("--new-board");
     if (!commandLine.devSwitch.isEmpty() && !boardRequested) {
         attachParentConsole();
         return runDeveloperSwitch(commandLine.devSwitch, commandLine.switchArgument,
-                                  commandLine.secondArgument, commandLine.raster, extraSwitches);
+                                  commandLine.secondArgument, commandLine.raster, extraSwitches, marks);
     }
 
     // Made absolute here: the running window has its own working folder,

@@ -2,14 +2,26 @@
 
 #include <QString>
 
+struct StartupMarks;
+
 // Developer measuring switches. Each prints key=value lines on standard
 // output and returns the process exit code.
 
 // Runs the measuring switch name; -1 when name is none of them.
-int runBenchSwitch(const QString &name, const QString &argument, const QString &secondArgument);
+int runBenchSwitch(const QString &name, const QString &argument, const QString &secondArgument,
+                   const StartupMarks &marks);
 
 int runRenderBench(const QString &file);     // --bench
-int runOpenBench(const QString &file);       // --bench-open (PDF, package or picture)
+// --bench-open: a PDF, package or picture opened by the real window, with
+// the start-up broken down from main() and the plain-QtPdf reference run
+// as a child; a folder runs every PDF below it that way and prints medians.
+int runOpenBench(const QString &file, const StartupMarks &marks);
+// --bench-forward: a second process hands file to this running window.
+int runForwardBench(const QString &file);
+// The child of --bench-open: application, QPdfDocument load and page 1 at
+// argv[3] × argv[4] device pixels, with nothing of the program's own.
+constexpr char kRawOpenSwitch[] = "--bench-raw-open";
+int runRawOpenBench(int argc, char **argv, qint64 mainNs);
 int runPaintBench(const QString &file);      // --bench-paint
 int runExportBench(const QString &file);     // --bench-export
 int runDocxBench(const QString &file);       // --bench-docx

@@ -1,21 +1,15 @@
 #include "bench/bench.h"
-#include "bench/benchimage.h"
 #include "bench/benchrender_fling.h"
 #include "bench/benchutil.h"
 
 #include "bench/procinfo.h"
 #include "canvas/pdfcanvas.h"
-#include "files/crc32.h"
-#include "files/imageimport.h"
-#include "files/package.h"
-#include "files/workingcopy.h"
 #include "island/inktoolbar.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QMainWindow>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
 #include <QScrollBar>
@@ -206,79 +200,4 @@ int runRenderBench(const QString &file)
     printLine("overhead_ratio_warm", ratioText(rawWarmMs));
     const int gridResult = runGridBench(file);
     return rawImage.isNull() || gridResult != 0 ? 1 : 0;
-}
-
-// A package opens as the window opens it: read and check, extract, then
-// the canvas. The CRC pass is timed again on its own over the same bytes,
-// so its share of the open shows in one run.
-bool openPackageForBench(const QString &file, QString *pdfPath, double *crcMs)
-{
-    QElapsedTimer step;
-    step.start();
-    QByteArray pdf;
-    QJsonObject json;
-    QString error;
-    QList<PackageDamage> damage;
-    if (!readPackage(file, &pdf, &json, &error, &damage) || !extractPackagePdf(file, pdf, pdfPath, &error)) {
-        std::fprintf(stderr, "--bench-open: %s\n", error.toUtf8().constData());
-        return false;
-    }
-    printMs("package_read_extract_ms", msSince(step));
-    printLine("package_pdf_bytes", QString::number(pdf.size()));
-    printLine("package_damaged_entries", QString::number(damage.size()));
-    step.restart();
-    volatile quint32 sink = zipCrc32(pdf.constData(), pdf.size());
-    (void)sink;
-    *crcMs = msSince(step);
-    printMs("package_crc_ms", *crcMs);
-    return true;
-}
-
-int runOpenBench(const QString &file)
-{
-    // Making a missing test photo is no part of the start.
-    double madeMs = 0;
-    if (isImageFile(file) && !ensureBenchPhoto(file, &madeMs))
-        return 1;
-    const qint64 startedBefore = processUptimeMs() - qint64(madeMs);
-    QElapsedTimer timer;
-    timer.start();
-    QString pdfPath = file;
-    double crcMs = -1;
-    // A picture's wrapping is part of its open, as in the window.
-    if (isImageFile(file) ? !wrapImageForBench(file, &pdfPath)
-                          : looksLikePackage(file) && !openPackageForBench(file, &pdfPath, &crcMs))
-        return 1;
-    // The repeated CRC pass is not part of the open.
-    const double benchOnlyMs = std::max(crcMs, 0.0);
-
-    QMainWindow window;
-    auto *canvas = new PdfCanvas(&window);
-    new InkToolbar(canvas);
-    window.setCentralWidget(canvas);
-    window.resize(kBenchWidth, kBenchHeight);
-    window.show();
-    QString error;
-    if (!canvas->openPdf(pdfPath, &error)) {
-        std::fprintf(stderr, "--bench-open: %s\n", error.toUtf8().constData());
-        return 1;
-    }
-    // The first frame with page 1's tiles is the first painted page.
-    const QDeadlineTimer deadline(30000);
-    while (canvas->syncRenderCount() == 0 && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    const double inProcessMs = msSince(timer) - benchOnlyMs;
-    if (crcMs >= 0)
-        printLine("package_crc_share_pct",
-                  QString::number(100.0 * crcMs / std::max(inProcessMs - crcMs, 1.0), 'f', 1));
-    if (canvas->syncRenderCount() == 0) {
-        std::fprintf(stderr, "--bench-open: no page was painted\n");
-        return 1;
-    }
-    printLine("pages", QString::number(canvas->pageCount()));
-    printLine("process_start_ms", QString::number(startedBefore));
-    printMs("bench_open_ms", inProcessMs);
-    printMs("start_to_first_paint_ms",
-            inProcessMs + double(std::max<qint64>(startedBefore, 0)));
-    return 0;
 }

@@ -1,11 +1,13 @@
 #include "bench/bench.h"
 
-int runBenchSwitch(const QString &name, const QString &argument, const QString &)
+int runBenchSwitch(const QString &name, const QString &argument, const QString &, const StartupMarks &marks)
 {
     if (name == QLatin1String("--bench"))
         return runRenderBench(argument);
     if (name == QLatin1String("--bench-open"))
-        return runOpenBench(argument);
+        return runOpenBench(argument, marks);
+    if (name == QLatin1String("--bench-forward"))
+        return runForwardBench(argument);
     if (name == QLatin1String("--bench-docx"))
         return runDocxBench(argument);
     if (name == QLatin1String("--bench-paint"))

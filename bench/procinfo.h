@@ -13,3 +13,6 @@ double currentRssMb();
 // CPU time the calling thread has used, in ms (-1 when unknown): a frame's
 // own cost on a machine shared with other work.
 double threadCpuMs();
+// CPU time of every thread of this process since it started, in ms (-1 when
+// unknown): the figure that survives a machine busy with other work.
+double processCpuMs();

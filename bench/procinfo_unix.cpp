@@ -73,3 +73,11 @@ double threadCpuMs()
         return -1;
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
+
+double processCpuMs()
+{
+    timespec now{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0)
+        return -1;
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}

@@ -161,34 +161,6 @@ InkToolbar::InkToolbar(PdfCanvas *canvas)
             [this]() { forward(&InkToolbar::fullscreenRequested); });
     connect(collapse, &QToolButton::clicked, this, &InkToolbar::toggleCollapsed);
 
-    m_penCard = new PenPalette(canvas, this);
-    m_eraserCard = new EraserPalette(canvas, this);
-    m_clearCard = new ClearPalette(canvas, this);
-    connect(m_penCard, &PenPalette::colorPicked, this, [this](const QColor &color) {
-        if (m_canvas && color.isValid())
-            m_canvas->setPenColor(color);
-        m_penCard->hide();
-    });
-    connect(m_penCard, &PenPalette::widthPicked, this, [this](double width) {
-        if (m_canvas)
-            m_canvas->setPenWidth(width);
-        m_penCard->hide();
-    });
-    connect(m_eraserCard, &EraserPalette::sizePicked, this, [this](double radius) {
-        if (m_canvas)
-            m_canvas->setEraserRadius(radius);
-        m_eraserCard->hide();
-    });
-    connect(m_clearCard, &ClearPalette::scopePicked, this, [this](int scope) {
-        if (m_canvas) {
-            if (scope == ClearPalette::Document)
-                m_canvas->clearInk();
-            else
-                m_canvas->clearPageInk();
-        }
-        m_clearCard->hide();
-    });
-
     m_opacity = new QGraphicsOpacityEffect(this);
     m_opacity->setOpacity(1.0);
     m_opacity->setEnabled(false);
@@ -225,6 +197,64 @@ InkToolbar::InkToolbar(PdfCanvas *canvas)
 }
 
 InkToolbar::~InkToolbar() = default;
+
+// Most lessons are shown without a card ever opening: they are built, in
+// the theme of the moment, when one is first needed.
+void InkToolbar::ensureCards()
+{
+    if (m_penCard || !m_canvas)
+        return;
+    m_penCard = new PenPalette(m_canvas, this);
+    m_eraserCard = new EraserPalette(m_canvas, this);
+    m_clearCard = new ClearPalette(m_canvas, this);
+    connect(m_penCard, &PenPalette::colorPicked, this, [this](const QColor &color) {
+        if (m_canvas && color.isValid())
+            m_canvas->setPenColor(color);
+        m_penCard->hide();
+    });
+    connect(m_penCard, &PenPalette::widthPicked, this, [this](double width) {
+        if (m_canvas)
+            m_canvas->setPenWidth(width);
+        m_penCard->hide();
+    });
+    connect(m_eraserCard, &EraserPalette::sizePicked, this, [this](double radius) {
+        if (m_canvas)
+            m_canvas->setEraserRadius(radius);
+        m_eraserCard->hide();
+    });
+    connect(m_clearCard, &ClearPalette::scopePicked, this, [this](int scope) {
+        if (m_canvas) {
+            if (scope == ClearPalette::Document)
+                m_canvas->clearInk();
+            else
+                m_canvas->clearPageInk();
+        }
+        m_clearCard->hide();
+    });
+    m_penCard->restyle();
+    m_eraserCard->restyle();
+    m_clearCard->restyle();
+    m_penCard->refresh();
+    m_eraserCard->refresh();
+}
+
+PenPalette *InkToolbar::penPalette()
+{
+    ensureCards();
+    return m_penCard;
+}
+
+EraserPalette *InkToolbar::eraserPalette()
+{
+    ensureCards();
+    return m_eraserCard;
+}
+
+ClearPalette *InkToolbar::clearPalette()
+{
+    ensureCards();
+    return m_clearCard;
+}
 
 QToolButton *InkToolbar::button(Button which) const
 {
@@ -339,9 +369,11 @@ void InkToolbar::restyle()
     shadow.setAlpha(kShadowAlpha);
     m_shadow.setStyle(shadow, m_metrics.gapL, m_metrics.hairline, m_metrics.extentXl);
     update();
-    m_penCard->restyle();
-    m_eraserCard->restyle();
-    m_clearCard->restyle();
+    if (m_penCard) {
+        m_penCard->restyle();
+        m_eraserCard->restyle();
+        m_clearCard->restyle();
+    }
 }
 
 void InkToolbar::setToolbarStyle(int style)

@@ -84,9 +84,10 @@ public:
 
     QToolButton *button(Button which) const;
     ToolIndicator *toolIndicator() const { return m_indicator; }
-    PenPalette *penPalette() const { return m_penCard; }
-    EraserPalette *eraserPalette() const { return m_eraserCard; }
-    ClearPalette *clearPalette() const { return m_clearCard; }
+    // The cards are built together on first use.
+    PenPalette *penPalette();
+    EraserPalette *eraserPalette();
+    ClearPalette *clearPalette();
     // Created by the first use of the page button.
     PageGrid *pageGrid() const { return m_pageGrid; }
 
@@ -122,6 +123,7 @@ private:
 
     // ---- Tools, cards, sync and fade (island/inktoolbar_tools.cpp) ----
     void onToolButton(int tool);
+    void ensureCards();
     void toggleCard(PaletteCard *card, QWidget *button);
     void hideCards();
     void hidePageGrid();

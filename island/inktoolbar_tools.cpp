@@ -64,21 +64,23 @@ void InkToolbar::toggleCard(PaletteCard *card, QWidget *anchorButton)
 
 void InkToolbar::showPenPalette()
 {
-    toggleCard(m_penCard, button(Button::Pen));
+    toggleCard(penPalette(), button(Button::Pen));
 }
 
 void InkToolbar::showEraserPalette()
 {
-    toggleCard(m_eraserCard, button(Button::Eraser));
+    toggleCard(eraserPalette(), button(Button::Eraser));
 }
 
 void InkToolbar::showClearPalette()
 {
-    toggleCard(m_clearCard, button(Button::Clear));
+    toggleCard(clearPalette(), button(Button::Clear));
 }
 
 void InkToolbar::hideCards()
 {
+    if (!m_penCard)
+        return;
     m_penCard->hide();
     m_eraserCard->hide();
     m_clearCard->hide();
@@ -92,6 +94,8 @@ void InkToolbar::hidePageGrid()
 
 void InkToolbar::placeCards()
 {
+    if (!m_penCard)
+        return;
     m_penCard->place();
     m_eraserCard->place();
     m_clearCard->place();
@@ -120,7 +124,7 @@ void InkToolbar::forward(void (InkToolbar::*request)())
 
 bool InkToolbar::hasOpenOverlay() const
 {
-    return m_penCard->isVisible() || m_eraserCard->isVisible() || m_clearCard->isVisible()
+    return (m_penCard && (m_penCard->isVisible() || m_eraserCard->isVisible() || m_clearCard->isVisible()))
             || (m_pageGrid && m_pageGrid->isVisible());
 }
 
@@ -150,14 +154,16 @@ void InkToolbar::syncFromCanvas()
         m_penGlyphColor = canvas->penColor();
         paintIcon(Button::Pen);
     }
-    m_penCard->refresh();
+    if (m_penCard)
+        m_penCard->refresh();
 
     const double radius = canvas->eraserRadius();
     button(Button::Eraser)
             ->setToolTip(QStringLiteral("点擦：擦除碰到的整条笔迹 · 当前大小：%1（直径 %2 px）")
                                  .arg(EraserPalette::sizeName(radius))
                                  .arg(std::lround(2 * radius)));
-    m_eraserCard->refresh();
+    if (m_eraserCard)
+        m_eraserCard->refresh();
 }
 
 void InkToolbar::syncIndicator(QAbstractButton *checked)

@@ -70,7 +70,7 @@ void clearLayout(QVBoxLayout *layout)
 
 } // namespace
 
-HomePage::HomePage(QWidget *parent)
+HomePage::HomePage(QWidget *parent, RecentList recent)
     : QWidget(parent)
     , m_clock([] { return QDateTime::currentDateTime(); })
 {
@@ -166,7 +166,8 @@ HomePage::HomePage(QWidget *parent)
 
     refreshGreeting();
     pickQuote();
-    rebuildRecent();
+    if (recent == RecentList::Now)
+        rebuildRecent();
     applyTheme();
     updateColumnWidth();
 }
@@ -199,7 +200,10 @@ void HomePage::refreshGreeting()
 void HomePage::refresh()
 {
     refreshGreeting();
-    rebuildRecent();
+    if (window()->isVisible())
+        rebuildRecent();
+    else
+        m_recentStale = true;
     pickQuote();
 }
 
@@ -220,6 +224,7 @@ QList<RecentRow *> HomePage::rows() const
 
 void HomePage::rebuildRecent()
 {
+    m_recentStale = false;
     clearLayout(m_list);
     const QStringList paths = readRecentFiles();
     m_clear->setEnabled(!paths.isEmpty());
@@ -315,6 +320,19 @@ bool HomePage::eventFilter(QObject *watched, QEvent *event)
     if (elsewhere)
         setPendingOpen(QString());
     return QWidget::eventFilter(watched, event);
+}
+
+void HomePage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A turn later: the window's first show may be followed at once by a
+    // file opening in front of this page.
+    if (m_recentStale) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_recentStale && isVisible())
+                rebuildRecent();
+        });
+    }
 }
 
 void HomePage::hideEvent(QHideEvent *event)

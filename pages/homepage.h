@@ -21,10 +21,14 @@ class HomePage : public QWidget
     Q_OBJECT
 public:
     static constexpr int kGreetingRefreshMs = 60000;
+    // When the recent list is first built: at once, or once the page shows
+    // (a start that opens a file never needs it).
+    enum class RecentList { Now, WhenShown };
 
-    explicit HomePage(QWidget *parent = nullptr);
+    explicit HomePage(QWidget *parent = nullptr, RecentList recent = RecentList::Now);
 
-    // Greeting, recent list and a new quotation (each time the page is shown).
+    // Greeting, recent list and a new quotation (each time the page is
+    // shown); before the window is up the list waits for the page to show.
     void refresh();
     void refreshGreeting();
     void rebuildRecent();
@@ -49,6 +53,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     // While a tap waits for its file, any other press or key drops it.
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -79,4 +84,5 @@ private:
     // A tap on a row whose file is still being looked for opens (or asks)
     // once the answer comes, unless the teacher has moved on meanwhile.
     QString m_pendingOpen;
+    bool m_recentStale = true;
 };

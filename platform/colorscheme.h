@@ -13,9 +13,10 @@ enum class DesktopScheme { Unknown, Light, Dark };
 DesktopScheme schemeFromPortalValue(uint value);
 
 // The desktop's appearance preference as its settings service tells it
-// (on Windows the apps' light-theme value). Asked once with a short time-out,
-// then kept current by the service's change signal; Unknown without a
-// session bus, a portal or a preference.
+// (on Windows the apps' light-theme value). Asked once without waiting,
+// Unknown until the answer comes (the watchers are then told, as for a
+// change), then kept current by the service's change signal; Unknown
+// without a session bus, a portal or a preference.
 DesktopScheme desktopColorScheme();
 
 // The fallback: a palette whose window colour is dark.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QEvent>
 #include <QFileInfo>
@@ -20,9 +21,10 @@ const char kPath[] = "/org/freedesktop/portal/desktop";
 const char kInterface[] = "org.freedesktop.portal.Settings";
 const char kNamespace[] = "org.freedesktop.appearance";
 const char kKey[] = "color-scheme";
-// Asked on the GUI thread during start-up: a portal that is slow to start
-// must not hold up the window for long.
-constexpr int kCallTimeoutMs = 400;
+// Asked without waiting: the window is built and painted meanwhile and
+// takes the answer when it comes. A portal that never answers leaves the
+// preference unknown.
+constexpr int kCallTimeoutMs = 2000;
 
 // Without an address libdbus would try to auto-launch a bus; a machine
 // without a session bus (a service, CI) simply has no portal.
@@ -56,10 +58,14 @@ public:
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.isConnected())
             return;
-        m_scheme = readPortal(bus);
-        bus.connect(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                    QString::fromLatin1(kInterface), QStringLiteral("SettingChanged"), this,
-                    SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+        // The slot's argument type must be known by name before Qt can
+        // match the signal to it.
+        qRegisterMetaType<QDBusVariant>();
+        // Matched by path and interface, not by the portal's name: naming it
+        // would make Qt look up its owner with a blocking call.
+        bus.connect(QString(), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+                    QStringLiteral("SettingChanged"), this, SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+        askPortal(bus, "ReadOne");
     }
 
     DesktopScheme scheme() const { return m_scheme; }
@@ -88,6 +94,7 @@ private slots:
         if (group != QLatin1String(kNamespace) || key != QLatin1String(kKey))
             return;
         m_scheme = schemeFromPortalValue(unwrapUint(value.variant()));
+        m_answered = true;
         notifySoon();
     }
 
@@ -98,23 +105,33 @@ private:
         std::function<void()> changed;
     };
 
-    static DesktopScheme readPortal(QDBusConnection &bus)
+    void askPortal(QDBusConnection &bus, const char *method)
     {
-        const auto ask = [&bus](const char *method) {
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                QString::fromLatin1(kInterface), QString::fromLatin1(method));
-            call << QString::fromLatin1(kNamespace) << QString::fromLatin1(kKey);
-            return bus.call(call, QDBus::Block, kCallTimeoutMs);
-        };
-        QDBusMessage reply = ask("ReadOne");
-        // Portals before version 2 only have the older Read.
-        if (reply.type() == QDBusMessage::ErrorMessage
-            && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod"))
-            reply = ask("Read");
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return DesktopScheme::Unknown;
-        return schemeFromPortalValue(unwrapUint(reply.arguments().constFirst()));
+        QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
+                                                           QString::fromLatin1(kInterface), QString::fromLatin1(method));
+        call << QString::fromLatin1(kNamespace) << QString::fromLatin1(kKey);
+        auto *pending = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
+        const bool first = qstrcmp(method, "ReadOne") == 0;
+        connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending, first] {
+            pending->deleteLater();
+            const QDBusMessage reply = pending->reply();
+            // Portals before version 2 only have the older Read.
+            if (first && reply.type() == QDBusMessage::ErrorMessage
+                && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+                QDBusConnection bus = QDBusConnection::sessionBus();
+                askPortal(bus, "Read");
+                return;
+            }
+            // A change signal that came first is newer than this answer.
+            if (m_answered || reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+                return;
+            const DesktopScheme scheme = schemeFromPortalValue(unwrapUint(reply.arguments().constFirst()));
+            m_answered = true;
+            if (scheme == m_scheme)
+                return;
+            m_scheme = scheme;
+            notifySoon();
+        });
     }
 
     void notifySoon()
@@ -134,6 +151,7 @@ private:
     }
 
     DesktopScheme m_scheme = DesktopScheme::Unknown;
+    bool m_answered = false;
     QVector<Listener> m_listeners;
     bool m_pending = false;
     bool m_filtering = false;

@@ -121,7 +121,7 @@ private slots:
     void everySwitchIsRecognised()
     {
         const QStringList names = developerSwitchNames();
-        QCOMPARE(names.size(), 30);
+        QCOMPARE(names.size(), 31);
         QCOMPARE(names.first(), QStringLiteral("--probe-touch"));
         for (const QString &name : names) {
             // Give every switch two arguments so the required ones run too.

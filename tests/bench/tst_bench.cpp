@@ -2,7 +2,10 @@
 #include "testutil.h"
 
 #include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -77,16 +80,75 @@ private slots:
         QVERIFY(values.value(QStringLiteral("rss_peak_mb")).toDouble() > 0);
     }
 
-    void openBenchPrintsStartToFirstPaint()
+    // Runs the program with arguments; its key=value lines, and its exit code.
+    static QHash<QString, QString> runLectern(const QStringList &arguments, int *code)
+    {
+        QProcess process;
+        // Its complaints belong in the test's log.
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(TestUtil::lecternBinary(), arguments);
+        *code = -1;
+        if (!process.waitForFinished(90000)) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
+        *code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        QHash<QString, QString> values;
+        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+            const int eq = line.indexOf('=');
+            if (eq > 0)
+                values.insert(QString::fromUtf8(line.left(eq)), QString::fromUtf8(line.mid(eq + 1)));
+        }
+        return values;
+    }
+
+    // The start from main() to the first page on screen, step by step, and
+    // plain QtPdf's start in a child of the same program; a folder gives
+    // medians over its PDFs and names those that failed.
+    void openBenchBreaksTheStartDown()
     {
         const QString pdf = m_dir.filePath(QStringLiteral("open.pdf"));
         QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
-        int result = -1;
-        const auto values = capture([&] { return runOpenBench(pdf); }, &result);
-        QCOMPARE(result, 0);
-        QVERIFY(isNumber(values.value(QStringLiteral("start_to_first_paint_ms"))));
-        QVERIFY(values.value(QStringLiteral("process_start_ms")).toLongLong() >= 0);
+        int code = -1;
+        const auto values = runLectern({QStringLiteral("--bench-open"), pdf}, &code);
+        QCOMPARE(code, 0);
         QCOMPARE(values.value(QStringLiteral("pages")).toInt(), 2);
+        for (const char *key : {"application_ms", "theme_ms", "window_ms", "pages_ms", "canvas_ms", "pdf_load_ms",
+                                "first_frame_ms", "raw_application_ms", "raw_load_ms", "raw_page_ms"})
+            QVERIFY2(values.value(QString::fromLatin1(key)).toDouble() >= 0 && isNumber(values.value(QString::fromLatin1(key))),
+                     key);
+        const double total = values.value(QStringLiteral("main_to_first_paint_ms")).toDouble();
+        const double raw = values.value(QStringLiteral("raw_main_to_page_ms")).toDouble();
+        QVERIFY(total > 0 && raw > 0);
+        QVERIFY(qAbs(values.value(QStringLiteral("ratio")).toDouble() - total / raw) < 0.01);
+
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(pdf, folder.filePath(QStringLiteral("a.pdf"))));
+        QFile broken(folder.filePath(QStringLiteral("sub/broken.pdf")));
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("sub"))) && broken.open(QIODevice::WriteOnly));
+        broken.write("not a pdf");
+        broken.close();
+        const auto median = runLectern({QStringLiteral("--bench-open"), folder.path()}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(median.value(QStringLiteral("files")).toInt(), 1);
+        QCOMPARE(median.value(QStringLiteral("files_failed")).toInt(), 1);
+        QCOMPARE(median.value(QStringLiteral("failed_file")), QFileInfo(broken).canonicalFilePath());
+        QVERIFY(median.value(QStringLiteral("ratio_median")).toDouble() > 0);
+    }
+
+    // A real second process hands the file to the running window.
+    void forwardBenchTimesTheHandover()
+    {
+        const QString pdf = m_dir.filePath(QStringLiteral("forward.pdf"));
+        QVERIFY(TestUtil::writeA4Pdf(pdf, 3));
+        int code = -1;
+        const auto values = runLectern({QStringLiteral("--bench-forward"), pdf}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(values.value(QStringLiteral("pages")).toInt(), 3);
+        QVERIFY(values.value(QStringLiteral("request_to_first_paint_ms")).toDouble() > 0);
+        QVERIFY(values.value(QStringLiteral("raw_load_and_page_ms")).toDouble() > 0);
+        QVERIFY(values.value(QStringLiteral("forward_ratio")).toDouble() > 0);
     }
 
     void benchesRefuseBrokenFiles()
@@ -99,7 +161,7 @@ private slots:
         int result = -1;
         capture([&] { return runRenderBench(bad); }, &result);
         QCOMPARE(result, 1);
-        capture([&] { return runOpenBench(m_dir.filePath(QStringLiteral("missing.pdf"))); }, &result);
+        runLectern({QStringLiteral("--bench-open"), m_dir.filePath(QStringLiteral("missing.pdf"))}, &result);
         QCOMPARE(result, 1);
     }
 };

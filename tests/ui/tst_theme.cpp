@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QFile>
@@ -22,23 +23,88 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+
 namespace {
 
-// Stands in for the desktop portal's settings interface on a private bus.
-class FakePortal : public QObject
+const char kPortalService[] = "org.freedesktop.portal.Desktop";
+const char kPortalPath[] = "/org/freedesktop/portal/desktop";
+const char kPortalInterface[] = "org.freedesktop.portal.Settings";
+// Set in the environment of this program started as the fake portal.
+const char kPortalRole[] = "LECTERN_TEST_FAKE_PORTAL";
+
+// Stands in for the desktop portal's settings interface on a private bus, in
+// a process of its own as the real one is. It holds its answers until told
+// to release them (a portal slow to start); the test drives it through the
+// last three methods.
+class FakePortal : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
-public:
-    uint scheme = 1; // freedesktop: 1 dark, 2 light
 public slots:
     QDBusVariant ReadOne(const QString &group, const QString &key)
     {
         const bool ours = group == QLatin1String("org.freedesktop.appearance")
             && key == QLatin1String("color-scheme");
-        return QDBusVariant(ours ? scheme : 0u);
+        if (ours && m_holding) {
+            setDelayedReply(true);
+            m_held.append(message());
+            return QDBusVariant(0u);
+        }
+        return QDBusVariant(ours ? m_scheme : 0u);
     }
+    int Held() const { return int(m_held.size()); }
+    void Release()
+    {
+        m_holding = false;
+        for (const QDBusMessage &call : std::as_const(m_held))
+            connection().send(call.createReply(QVariant::fromValue(QDBusVariant(m_scheme))));
+        m_held.clear();
+    }
+    void Say(uint scheme)
+    {
+        m_scheme = scheme;
+        QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPortalPath),
+                                                         QString::fromLatin1(kPortalInterface),
+                                                         QStringLiteral("SettingChanged"));
+        signal << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
+               << QVariant::fromValue(QDBusVariant(scheme));
+        connection().send(signal);
+    }
+
+private:
+    uint m_scheme = 1; // freedesktop: 1 dark, 2 light
+    bool m_holding = true;
+    QList<QDBusMessage> m_held;
 };
+
+int runFakePortal(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    FakePortal portal;
+    if (!bus.registerObject(QString::fromLatin1(kPortalPath), &portal, QDBusConnection::ExportAllSlots)
+        || !bus.registerService(QString::fromLatin1(kPortalService)))
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}
+
+// Calls one of the fake portal's methods; its reply.
+QDBusMessage askPortal(const char *method, const QVariantList &arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kPortalService), QString::fromLatin1(kPortalPath),
+                                                       QString::fromLatin1(kPortalInterface), QString::fromLatin1(method));
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
+int portalHeld()
+{
+    const QDBusMessage reply = askPortal("Held");
+    return reply.arguments().isEmpty() ? -1 : reply.arguments().constFirst().toInt();
+}
 
 QColor px(const QImage &image, int x, int y) { return image.pixelColor(x, y); }
 
@@ -81,9 +147,8 @@ private slots:
 
 private:
     QProcess m_bus;
-    FakePortal m_portal;
+    QProcess m_portal;
     bool m_haveBus = false;
-    DesktopScheme m_firstRead = DesktopScheme::Unknown;
     QColor m_factoryWindow;
 };
 
@@ -97,17 +162,19 @@ void TestTheme::initTestCase()
         return;
     const QByteArray address = m_bus.readLine().trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    m_haveBus = bus.isConnected() && bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"))
-        && bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &m_portal,
-                              QDBusConnection::ExportAllSlots);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kPortalRole), QStringLiteral("1"));
+    m_portal.setProcessEnvironment(env);
+    m_portal.start(QCoreApplication::applicationFilePath(), {});
+    m_haveBus = m_portal.waitForStarted(5000) && m_portal.waitForReadyRead(10000)
+        && m_portal.readLine().trimmed() == "ready" && QDBusConnection::sessionBus().isConnected();
     m_factoryWindow = QApplication::palette().color(QPalette::Window);
-    if (m_haveBus)
-        m_firstRead = desktopColorScheme();
 }
 
 void TestTheme::cleanupTestCase()
 {
+    m_portal.kill();
+    m_portal.waitForFinished(5000);
     m_bus.kill();
     m_bus.waitForFinished(5000);
 }
@@ -220,24 +287,43 @@ void TestTheme::modeZeroFollowsTheDesktop()
 {
     if (!m_haveBus)
         QSKIP("dbus-daemon is not installed");
-    QCOMPARE(m_firstRead, DesktopScheme::Dark);
     QVERIFY(setThemeMode(0));
     QVERIFY(setThemePreset(0));
     QVERIFY(setThemeStyle(0));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("a.pdf"));
+    QVERIFY(TestUtil::writeA4Pdf(pdf, 2));
+    // A portal slow to answer holds up neither the window nor the lesson:
+    // both are up, light as the system palette says, before it speaks.
     MainWindow window;
+    window.resize(1000, 800);
     window.show();
-    // The portal answered dark when first asked.
-    QVERIFY(theme().dark);
+    window.openPath(pdf);
+    PdfCanvas *canvas = window.currentCanvas();
+    QVERIFY(canvas);
+    QTRY_VERIFY_WITH_TIMEOUT(portalHeld() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(canvas->cachedTileCount(0) > 0, 10000);
+    QCOMPARE(desktopColorScheme(), DesktopScheme::Unknown);
+    QVERIFY(!theme().dark);
+    // Its late answer (dark) restyles the open lesson and the window.
+    QCOMPARE(askPortal("Release").type(), QDBusMessage::ReplyMessage);
+    QTRY_VERIFY_WITH_TIMEOUT(theme().dark, 5000);
+    QCOMPARE(desktopColorScheme(), DesktopScheme::Dark);
     QCOMPARE(QApplication::style()->objectName().toLower(), QStringLiteral("fusion"));
     QCOMPARE(QApplication::palette().color(QPalette::Window), theme().desk);
+    window.repaint();
+    const QImage view = canvas->viewport()->grab().toImage();
+    QVERIFY2(distance(px(view, 2, view.height() / 2), theme().desk) <= 6, qPrintable(px(view, 2, view.height() / 2).name()));
+    const QPoint paper = TestUtil::pagePoint(*canvas, 0.06, 0.06).toPoint();
+    QVERIFY(distance(px(view, paper.x(), paper.y()), Qt::white) <= 6);
 
+    // Not waited for: the desktop speaks while the program goes about its work.
     const auto desktopSays = [](uint scheme) {
-        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/portal/desktop"),
-                                                         QStringLiteral("org.freedesktop.portal.Settings"),
-                                                         QStringLiteral("SettingChanged"));
-        signal << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
-               << QVariant::fromValue(QDBusVariant(scheme));
-        QVERIFY(QDBusConnection::sessionBus().send(signal));
+        QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kPortalService),
+                                                           QString::fromLatin1(kPortalPath),
+                                                           QString::fromLatin1(kPortalInterface), QStringLiteral("Say"));
+        call << scheme;
+        QVERIFY(QDBusConnection::sessionBus().send(call));
     };
     // The settings page names the scheme the desktop asks for, and the
     // exit button of full screen wears the new colours, like everything else.
@@ -330,5 +416,14 @@ void TestTheme::switchRestylesWithoutRendering()
     QCOMPARE(window.documentCount(), 1);
 }
 
-QTEST_MAIN(TestTheme)
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet(kPortalRole))
+        return runFakePortal(argc, argv);
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestTheme test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_theme.moc"
