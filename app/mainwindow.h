@@ -221,6 +221,8 @@ private:
     void removeDocument(int index);
     CloseChoice askCloseChoice(int index);
     void showSaveFailure(const QString &message);
+    // The document just appended to the lists: its tab, in front.
+    void showAddedDocument(PdfCanvas *canvas, const QString &statusText, int statusTimeout);
     void restorePackageWorkingCopy(PdfCanvas *canvas, const QString &packagePath,
                                    const QJsonObject &fingerprint, RestoreResult *result);
     enum class DamagedChoice { SaveAs, Overwrite, Cancel };

@@ -149,15 +149,7 @@ bool MainWindow::loadRecord(const PageRecord &record, bool restoring)
     m_canvases.append(canvas);
     m_docs.append(doc);
     m_writer->track(canvas, record.pdfPath, record.pdfPath, fingerprint);
-    if (canvas->strokeCount() > 0)
-        m_guard->noteInk(canvas);
-    refreshOpenTempFiles();
-    const int index = m_tabs->addTab(doc.dirty ? QStringLiteral("*") + doc.displayName : doc.displayName);
-    m_tabs->setCurrentIndex(index);
-    onTabCurrentChanged(index);
-    m_idleTimer->start();
-    if (!statusText.isEmpty())
-        statusBar()->showMessage(statusText, 5000);
+    showAddedDocument(canvas, statusText, 5000);
     return true;
 }
 

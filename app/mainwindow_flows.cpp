@@ -341,6 +341,12 @@ void MainWindow::loadDocument(const QString &path, Kind kind, OpenDocument doc, 
     m_docs.append(doc);
     m_writer->track(canvas, path, doc.pdfPath, fingerprint);
     m_writer->setInkPdf(canvas, m_guard->readyInkPdf(canvas));
+    showAddedDocument(canvas, statusText, statusTimeout);
+}
+
+void MainWindow::showAddedDocument(PdfCanvas *canvas, const QString &statusText, int statusTimeout)
+{
+    const OpenDocument &doc = m_docs.last();
     if (canvas->strokeCount() > 0)
         m_guard->noteInk(canvas);
     refreshOpenTempFiles();
