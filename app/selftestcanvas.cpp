@@ -153,13 +153,8 @@ int runTileClipSelfTest(const QString &folder)
 {
     SelfTestReport report(QStringLiteral("tileclip"));
     QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("图块自检.pdf"));
-    if (!writeSelfTestPdf(pdf, 2, QSizeF(595, 842), kFill)) {
-        report.check(false, QStringLiteral("写出测试 PDF"), pdf);
-        return report.finish();
-    }
     MainWindow window;
-    PdfCanvas *canvas = openAndShow(&window, pdf, &report);
+    PdfCanvas *canvas = openFilledPdf(&window, dir.filePath(QStringLiteral("图块自检.pdf")), 2, kFill, &report);
     if (!canvas)
         return report.finish();
     // Zooms whose page edges and tile edges fall between device pixels.
@@ -200,13 +195,8 @@ int runScrollSelfTest(const QString &folder)
 {
     SelfTestReport report(QStringLiteral("scroll"));
     QTemporaryDir dir;
-    const QString pdf = dir.filePath(QStringLiteral("滚动自检.pdf"));
-    if (!writeSelfTestPdf(pdf, 8, QSizeF(595, 842), kFill)) {
-        report.check(false, QStringLiteral("写出测试 PDF"), pdf);
-        return report.finish();
-    }
     MainWindow window;
-    PdfCanvas *canvas = openAndShow(&window, pdf, &report);
+    PdfCanvas *canvas = openFilledPdf(&window, dir.filePath(QStringLiteral("滚动自检.pdf")), 8, kFill, &report);
     if (!canvas)
         return report.finish();
     QScrollBar *bar = canvas->verticalScrollBar();

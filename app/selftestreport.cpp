@@ -104,3 +104,13 @@ PdfCanvas *openAndShow(MainWindow *window, const QString &path, SelfTestReport *
                   canvas ? QStringLiteral("%1 页").arg(canvas->pageCount()) : QString());
     return shown ? canvas : nullptr;
 }
+
+PdfCanvas *openFilledPdf(MainWindow *window, const QString &path, int pageCount, const QColor &fill,
+                         SelfTestReport *report)
+{
+    if (!writeSelfTestPdf(path, pageCount, QSizeF(595, 842), fill)) {
+        report->check(false, QStringLiteral("写出测试 PDF"), path);
+        return nullptr;
+    }
+    return openAndShow(window, path, report);
+}

@@ -45,3 +45,7 @@ QString saveScreenshot(QWidget *widget, const QString &folder, const QString &na
 // over and the first page lies in the viewport; reports it as one check.
 // The canvas, or null when it did not show.
 PdfCanvas *openAndShow(MainWindow *window, const QString &path, SelfTestReport *report);
+// Writes an A4 PDF of pageCount filled pages to path (see writeSelfTestPdf)
+// and opens it as openAndShow does; a failed write is reported too.
+PdfCanvas *openFilledPdf(MainWindow *window, const QString &path, int pageCount, const QColor &fill,
+                         SelfTestReport *report);
